@@ -1,0 +1,1296 @@
+// The picture chooser behind GetOpenFileNameEx: a full-screen, touch-driven
+// browser of "My Storage". Folders and pictures fill a three-column grid of
+// thumbnails; a drag scrolls it, a tap opens a folder or picks a picture. The
+// top row shows where the user is, an "Up" control and the file-type filter;
+// the bottom strip looks like the soft-key bar and holds "Cancel" and "Up".
+//
+// Thumbnails are decoded lazily when their cell is first drawn and kept for the
+// dialog's lifetime. JPEG pictures are decoded at 1/8 (or 1/4, 1/2) scale by
+// libjpeg, BMP files are read here, PNG files go through the raster's decoder.
+// Every reader is bounds-checked: a damaged file shows a "broken picture" sign
+// and never ends the program.
+#include <algorithm>
+#include <chrono>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/Backend.h"
+#include "platform/WindowManager.h"
+
+// jpeglib.h needs size_t and FILE declared before it, so it comes last.
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace platform {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr wchar_t kChooserClass[] = L"PictureChooser";
+constexpr wchar_t kStorageLabel[] = L"My Storage";
+constexpr wchar_t kCrumbSeparator[] = L" \u203A ";
+
+// Geometry, in the chooser's client pixels. The window covers everything under
+// the task bar, the soft-key bar's place included.
+constexpr int kWidth = kScreenWidth;
+constexpr int kHeight = kScreenHeight - kTaskBarHeight;
+constexpr int kHeaderHeight = 60;
+constexpr int kFooterHeight = kMenuBarHeight;
+constexpr int kGridTop = kHeaderHeight;
+constexpr int kGridBottom = kHeight - kFooterHeight;
+constexpr int kGridHeight = kGridBottom - kGridTop;
+constexpr int kColumns = 3;
+constexpr int kCellWidth = kWidth / kColumns;
+constexpr int kCellHeight = 160;
+constexpr int kThumbWidth = 140;
+constexpr int kThumbHeight = 110;
+constexpr int kThumbTop = 10;  // thumbnail box inside its cell
+constexpr int kNameTop = 124;  // name line inside its cell
+constexpr int kNameBottom = 152;
+constexpr int kGridEndPadding = 8;  // room under the last row
+constexpr int kDragThreshold = 10;  // stylus travel that turns a tap into a scroll
+constexpr RECT kHeaderUpRect{8, 8, 84, kHeaderHeight - 8};
+constexpr RECT kFilterRect{kWidth - 8 - 150, 8, kWidth - 8, kHeaderHeight - 8};
+
+constexpr COLORREF kBackground = RGB(0x1E, 0x1F, 0x22);
+constexpr COLORREF kBarColour = RGB(0x2A, 0x2C, 0x30);
+constexpr COLORREF kButtonColour = RGB(0x34, 0x37, 0x3D);
+constexpr COLORREF kAccent = RGB(0xF0, 0x8C, 0x1E);
+constexpr COLORREF kPressedCell = RGB(0x6A, 0x44, 0x1A);
+constexpr COLORREF kText = RGB(0xF2, 0xF2, 0xF2);
+constexpr COLORREF kDimText = RGB(0x9C, 0xA0, 0xA8);
+constexpr COLORREF kTextOnAccent = RGB(0x20, 0x20, 0x20);
+constexpr COLORREF kDivider = RGB(0x3A, 0x3D, 0x44);
+constexpr COLORREF kBarDivider = RGB(0x55, 0x58, 0x5E);
+constexpr COLORREF kLoading = RGB(0x2A, 0x2C, 0x30);
+
+// Pictures larger than this are not decoded for a thumbnail; files larger than
+// kMaxFileBytes are not read.
+constexpr uint64_t kMaxPixels = 1ull << 27;
+constexpr uint64_t kMaxPngPixels = 1ull << 24;
+constexpr uint64_t kMaxFileBytes = 64ull << 20;
+// A bound on memory for folders with thousands of pictures.
+constexpr size_t kMaxCachedThumbs = 2000;
+// In a real window a paint stops starting new decodes after this long and lets
+// the screen show what is done; headless runs decode everything in one paint.
+constexpr auto kDecodeBudget = std::chrono::milliseconds(40);
+constexpr UINT_PTR kDecodeTimer = 1;
+
+// Targets of a tap other than grid cells (which are their entry's index).
+constexpr int kNothing = -1;
+constexpr int kHeaderUp = -2;
+constexpr int kFilterButton = -3;
+constexpr int kCancelButton = -4;
+constexpr int kFooterUp = -5;
+
+// ---------------------------------------------------------------------------
+// Text and paths
+
+std::wstring Widen(const std::string& s) {
+    if (s.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), nullptr, 0);
+    std::wstring out((size_t)std::max(n, 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), out.data(), n);
+    return out;
+}
+
+std::string Narrow(const std::wstring& s) {
+    if (s.empty()) return {};
+    int n = WideCharToMultiByte(CP_ACP, 0, s.data(), (int)s.size(), nullptr, 0, nullptr, nullptr);
+    std::string out((size_t)std::max(n, 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, s.data(), (int)s.size(), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Lower(std::wstring s) {
+    for (wchar_t& c : s) c = (wchar_t)towlower(c);
+    return s;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// An absolute, lexically normal form without a trailing separator.
+std::string NormalPath(const std::string& path) {
+    std::error_code ec;
+    fs::path p = fs::path(path);
+    if (p.is_relative()) {
+        fs::path abs = fs::absolute(p, ec);
+        if (!ec) p = abs;
+    }
+    std::string s = p.lexically_normal().string();
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    return s;
+}
+
+bool IsDirectory(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+// Components of `path` below `base`, when `path` is `base` or lies inside it.
+bool RelativeParts(const std::string& base, const std::string& path, std::vector<std::string>& parts) {
+    parts.clear();
+    if (path == base) return true;
+    std::string prefix = base == "/" ? base : base + "/";
+    if (path.compare(0, prefix.size(), prefix) != 0) return false;
+    std::string rest = path.substr(prefix.size());
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t slash = rest.find('/', start);
+        if (slash == std::string::npos) slash = rest.size();
+        if (slash > start) parts.push_back(rest.substr(start, slash - start));
+        start = slash + 1;
+    }
+    return true;
+}
+
+// Wildcard match of a file name ('*' any run, '?' one character), ignoring case.
+bool WildcardMatch(const wchar_t* pattern, const wchar_t* name) {
+    const wchar_t* star = nullptr;
+    const wchar_t* resume = nullptr;
+    while (*name) {
+        if (*pattern == L'*') {
+            star = pattern++;
+            resume = name;
+        } else if (*pattern == L'?' || (*pattern && towlower(*pattern) == towlower(*name))) {
+            pattern++;
+            name++;
+        } else if (star) {
+            pattern = star + 1;
+            name = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == L'*') pattern++;
+    return *pattern == 0;
+}
+
+struct Filter {
+    std::wstring name;
+    std::vector<std::wstring> patterns;  // empty: every file
+
+    bool Matches(const std::wstring& file) const {
+        if (patterns.empty()) return true;
+        for (const auto& p : patterns)
+            if (WildcardMatch(p.c_str(), file.c_str())) return true;
+        return false;
+    }
+};
+
+// Reads the program's pairs of "name\0pattern\0" ended by an empty string.
+// Patterns may list several globs separated by ';'; "*.*" and "*" take every
+// file, those without an extension too.
+std::vector<Filter> ParseFilters(LPCWSTR filterText) {
+    std::vector<Filter> out;
+    for (const wchar_t* p = filterText; p && *p;) {
+        Filter f;
+        f.name = p;
+        p += wcslen(p) + 1;
+        std::wstring patterns = p;
+        p += *p ? wcslen(p) + 1 : 0;
+        bool every = false;
+        size_t start = 0;
+        while (start <= patterns.size()) {
+            size_t semi = patterns.find(L';', start);
+            if (semi == std::wstring::npos) semi = patterns.size();
+            std::wstring one = patterns.substr(start, semi - start);
+            while (!one.empty() && one.front() == L' ') one.erase(0, 1);
+            while (!one.empty() && one.back() == L' ') one.pop_back();
+            if (one == L"*.*" || one == L"*") every = true;
+            if (!one.empty()) f.patterns.push_back(one);
+            start = semi + 1;
+        }
+        if (every || f.patterns.empty()) f.patterns.clear();
+        out.push_back(std::move(f));
+        if (!*p) break;
+    }
+    if (out.empty()) out.push_back(Filter{L"All", {}});
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Thumbnails
+
+enum class ThumbKind { Picture, Broken, Document };
+
+struct Thumb {
+    ThumbKind kind = ThumbKind::Broken;
+    int width = 0, height = 0;
+    std::vector<uint8_t> bgr;  // top-down rows of width * 3 bytes, padded to 4
+    int Stride() const { return (width * 3 + 3) & ~3; }
+};
+
+// Averages every source pixel into the thumbnail pixel it falls on, so a
+// picture keeps its aspect inside the thumbnail box. Pictures already smaller
+// than the box keep their size.
+class Shrinker {
+public:
+    static void FitSize(int srcW, int srcH, int& w, int& h) {
+        if ((int64_t)srcW * kThumbHeight >= (int64_t)srcH * kThumbWidth) {
+            w = std::min(srcW, kThumbWidth);
+            h = (int)std::max<int64_t>(1, ((int64_t)srcH * w + srcW / 2) / srcW);
+        } else {
+            h = std::min(srcH, kThumbHeight);
+            w = (int)std::max<int64_t>(1, ((int64_t)srcW * h + srcH / 2) / srcH);
+        }
+    }
+
+    void Start(int srcW, int srcH) {
+        srcW_ = srcW;
+        srcH_ = srcH;
+        FitSize(srcW, srcH, w_, h_);
+        sums_.assign((size_t)w_ * h_ * 3, 0);
+        counts_.assign((size_t)w_ * h_, 0);
+        columns_.resize((size_t)srcW);
+        for (int x = 0; x < srcW; x++) columns_[x] = (int)((int64_t)x * w_ / srcW);
+    }
+
+    // One source row; `step` bytes per pixel, red, green and blue at the offsets.
+    void AddRow(int sy, const uint8_t* px, int step, int r, int g, int b) {
+        if (sy < 0 || sy >= srcH_) return;
+        int oy = (int)((int64_t)sy * h_ / srcH_);
+        uint32_t* sums = &sums_[(size_t)oy * w_ * 3];
+        uint32_t* counts = &counts_[(size_t)oy * w_];
+        for (int x = 0; x < srcW_; x++, px += step) {
+            int ox = columns_[x];
+            sums[ox * 3] += px[b];
+            sums[ox * 3 + 1] += px[g];
+            sums[ox * 3 + 2] += px[r];
+            counts[ox]++;
+        }
+    }
+
+    void Finish(Thumb& t) const {
+        t.kind = ThumbKind::Picture;
+        t.width = w_;
+        t.height = h_;
+        t.bgr.assign((size_t)t.Stride() * h_, 0);
+        for (int y = 0; y < h_; y++) {
+            uint8_t* row = &t.bgr[(size_t)y * t.Stride()];
+            for (int x = 0; x < w_; x++) {
+                uint32_t n = counts_[(size_t)y * w_ + x];
+                if (!n) continue;  // rows a damaged file never delivered stay black
+                const uint32_t* s = &sums_[((size_t)y * w_ + x) * 3];
+                for (int c = 0; c < 3; c++) row[x * 3 + c] = (uint8_t)((s[c] + n / 2) / n);
+            }
+        }
+    }
+
+private:
+    int srcW_ = 0, srcH_ = 0, w_ = 0, h_ = 0;
+    std::vector<uint32_t> sums_;
+    std::vector<uint32_t> counts_;
+    std::vector<int> columns_;
+};
+
+struct JpegErrorManager {
+    jpeg_error_mgr mgr;
+    jmp_buf jump;
+    long eofAtRow;  // output row when the data ran out, -1 while it has not
+};
+
+void JpegErrorExit(j_common_ptr cinfo) {
+    longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
+}
+
+// Warnings are not printed; running out of data is remembered so that a
+// picture cut off near its start shows as broken rather than as a grey box.
+void JpegEmitMessage(j_common_ptr cinfo, int level) {
+    auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    if (level < 0 && err->mgr.msg_code == JWRN_JPEG_EOF && err->eofAtRow < 0)
+        err->eofAtRow = cinfo->is_decompressor ? (long)reinterpret_cast<j_decompress_ptr>(cinfo)->output_scanline : 0;
+}
+
+// libjpeg leaves through longjmp on errors, so nothing in this function's
+// frame that changes after setjmp is used afterwards; the results go through
+// `shrink`, which lives in the caller.
+bool DecodeJpegThumb(const uint8_t* data, size_t size, Shrinker* shrink) {
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager err;
+    cinfo.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = JpegErrorExit;
+    err.mgr.emit_message = JpegEmitMessage;
+    err.eofAtRow = -1;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, data, (unsigned long)size);
+    jpeg_read_header(&cinfo, TRUE);
+    bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
+    bool colour = cinfo.jpeg_color_space == JCS_YCbCr || cinfo.jpeg_color_space == JCS_RGB;
+    uint64_t pixels = (uint64_t)cinfo.image_width * cinfo.image_height;
+    if ((!grey && !colour) || pixels == 0 || pixels > kMaxPixels) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    // The coarsest of libjpeg's scales that still covers the thumbnail.
+    int fitW, fitH;
+    Shrinker::FitSize((int)cinfo.image_width, (int)cinfo.image_height, fitW, fitH);
+    unsigned denom = 8;
+    while (denom > 1 && ((cinfo.image_width + denom - 1) / denom < (unsigned)fitW ||
+                         (cinfo.image_height + denom - 1) / denom < (unsigned)fitH))
+        denom /= 2;
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = denom;
+    cinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    if (cinfo.output_width == 0 || cinfo.output_height == 0 || cinfo.output_components != (grey ? 1 : 3)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    shrink->Start((int)cinfo.output_width, (int)cinfo.output_height);
+    JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                cinfo.output_width * cinfo.output_components, 1);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        int y = (int)cinfo.output_scanline;
+        if (jpeg_read_scanlines(&cinfo, row, 1) != 1) break;
+        if (grey)
+            shrink->AddRow(y, row[0], 1, 0, 0, 0);
+        else
+            shrink->AddRow(y, row[0], 3, 0, 1, 2);
+    }
+    bool cutEarly = err.eofAtRow >= 0 && err.eofAtRow < (long)cinfo.output_height / 4;
+    // The rest of the file is not needed: no jpeg_finish_decompress.
+    jpeg_destroy_decompress(&cinfo);
+    return !cutEarly;
+}
+
+uint32_t ReadLe32(const uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
+}
+uint16_t ReadLe16(const uint8_t* p) {
+    return (uint16_t)(p[0] | (p[1] << 8));
+}
+uint32_t ReadBe32(const uint8_t* p) {
+    return ((uint32_t)p[0] << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
+// 24-bit uncompressed BMP files, bottom-up or top-down; anything else is refused.
+bool DecodeBmpThumb(const uint8_t* d, size_t n, Shrinker* shrink) {
+    if (n < 54 || d[0] != 'B' || d[1] != 'M') return false;
+    uint32_t offset = ReadLe32(d + 10);
+    uint32_t headerSize = ReadLe32(d + 14);
+    if (headerSize < 40 || headerSize > n - 14) return false;
+    int32_t width = (int32_t)ReadLe32(d + 18);
+    int32_t height = (int32_t)ReadLe32(d + 22);
+    if (ReadLe16(d + 26) != 1 || ReadLe16(d + 28) != 24 || ReadLe32(d + 30) != BI_RGB) return false;
+    if (width <= 0 || height == 0 || height == INT32_MIN) return false;
+    bool bottomUp = height > 0;
+    uint64_t rows = bottomUp ? (uint64_t)height : (uint64_t) - (int64_t)height;
+    if ((uint64_t)width * rows > kMaxPixels) return false;
+    uint64_t stride = ((uint64_t)width * 3 + 3) & ~(uint64_t)3;
+    // The last row may come without its padding.
+    if (offset < 14 + headerSize || offset > n || (n - offset) < stride * (rows - 1) + (uint64_t)width * 3)
+        return false;
+    shrink->Start(width, (int)rows);
+    for (uint64_t y = 0; y < rows; y++) {
+        const uint8_t* row = d + offset + stride * (bottomUp ? rows - 1 - y : y);
+        shrink->AddRow((int)y, row, 3, 2, 1, 0);
+    }
+    return true;
+}
+
+// PNG files through the raster's decoder, blended over the chooser's background.
+bool DecodePngThumb(const uint8_t* d, size_t n, Shrinker* shrink) {
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (n < 33 || memcmp(d, kSignature, 8) != 0 || memcmp(d + 12, "IHDR", 4) != 0) return false;
+    uint64_t w = ReadBe32(d + 16), h = ReadBe32(d + 20);
+    if (w == 0 || h == 0 || w * h > kMaxPngPixels) return false;
+    std::basic_string<uint8_t> argb;
+    int width = 0, height = 0;
+    if (!DecodePng(d, n, argb, width, height) || width <= 0 || height <= 0 || argb.size() < (size_t)width * height * 4)
+        return false;
+    shrink->Start(width, height);
+    std::vector<uint8_t> rgb((size_t)width * 3);
+    const uint32_t bg[3] = {GetRValue(kBackground), GetGValue(kBackground), GetBValue(kBackground)};
+    for (int y = 0; y < height; y++) {
+        const uint8_t* p = &argb[(size_t)y * width * 4];
+        for (int x = 0; x < width; x++, p += 4) {
+            uint32_t a = p[3];
+            for (int c = 0; c < 3; c++) rgb[x * 3 + c] = (uint8_t)((p[2 - c] * a + bg[c] * (255 - a) + 127) / 255);
+        }
+        shrink->AddRow(y, rgb.data(), 3, 0, 1, 2);
+    }
+    return true;
+}
+
+bool HasPictureExtension(const std::wstring& name) {
+    static const wchar_t* const kPictures[] = {L".jpg", L".jpeg", L".jpe", L".bmp", L".png", L".gif", L".dib"};
+    std::wstring lower = Lower(name);
+    for (const wchar_t* ext : kPictures) {
+        size_t len = wcslen(ext);
+        if (lower.size() > len && lower.compare(lower.size() - len, len, ext) == 0) return true;
+    }
+    return false;
+}
+
+Thumb LoadThumb(const std::string& path, const std::wstring& name) {
+    Thumb thumb;
+    thumb.kind = HasPictureExtension(name) ? ThumbKind::Broken : ThumbKind::Document;
+    std::error_code ec;
+    uintmax_t size = fs::file_size(path, ec);
+    if (ec || size < 4 || size > kMaxFileBytes) return thumb;
+    std::vector<uint8_t> data((size_t)size);
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return thumb;
+    size_t got = fread(data.data(), 1, data.size(), f);
+    fclose(f);
+    data.resize(got);
+    if (got < 4) return thumb;
+    Shrinker shrink;
+    bool ok = false;
+    if (data[0] == 0xFF && data[1] == 0xD8) {
+        ok = DecodeJpegThumb(data.data(), data.size(), &shrink);
+    } else if (data[0] == 'B' && data[1] == 'M') {
+        ok = DecodeBmpThumb(data.data(), data.size(), &shrink);
+    } else if (data[0] == 0x89 && data[1] == 'P') {
+        ok = DecodePngThumb(data.data(), data.size(), &shrink);
+    } else {
+        return thumb;  // not a format this chooser reads
+    }
+    if (ok)
+        shrink.Finish(thumb);
+    else
+        thumb.kind = ThumbKind::Broken;
+    return thumb;
+}
+
+// ---------------------------------------------------------------------------
+// Drawing helpers
+
+void Fill(HDC dc, int l, int t, int r, int b, COLORREF colour) {
+    RECT rc{l, t, r, b};
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(dc, &rc, brush);
+    DeleteObject(brush);
+}
+
+void Fill(HDC dc, const RECT& rc, COLORREF colour) {
+    Fill(dc, rc.left, rc.top, rc.right, rc.bottom, colour);
+}
+
+// A filled rectangle with softly cut corners.
+void FillRounded(HDC dc, const RECT& rc, COLORREF colour) {
+    static const int kInset[] = {3, 2, 1, 1};
+    int h = rc.bottom - rc.top;
+    HBRUSH brush = CreateSolidBrush(colour);
+    for (int i = 0; i < 4 && i < h / 2; i++) {
+        RECT top{rc.left + kInset[i], rc.top + i, rc.right - kInset[i], rc.top + i + 1};
+        RECT bottom{rc.left + kInset[i], rc.bottom - 1 - i, rc.right - kInset[i], rc.bottom - i};
+        FillRect(dc, &top, brush);
+        FillRect(dc, &bottom, brush);
+    }
+    RECT middle{rc.left, rc.top + 4, rc.right, rc.bottom - 4};
+    if (middle.bottom > middle.top) FillRect(dc, &middle, brush);
+    DeleteObject(brush);
+}
+
+void Frame(HDC dc, const RECT& rc, int thickness, COLORREF colour) {
+    Fill(dc, rc.left, rc.top, rc.right, rc.top + thickness, colour);
+    Fill(dc, rc.left, rc.bottom - thickness, rc.right, rc.bottom, colour);
+    Fill(dc, rc.left, rc.top + thickness, rc.left + thickness, rc.bottom - thickness, colour);
+    Fill(dc, rc.right - thickness, rc.top + thickness, rc.right, rc.bottom - thickness, colour);
+}
+
+void DrawPolyline(HDC dc, const POINT* pts, int count, int width, COLORREF colour) {
+    HPEN pen = CreatePen(PS_SOLID, width, colour);
+    HGDIOBJ old = SelectObject(dc, pen);
+    MoveToEx(dc, pts[0].x, pts[0].y, nullptr);
+    for (int i = 1; i < count; i++) LineTo(dc, pts[i].x, pts[i].y);
+    SelectObject(dc, old);
+    DeleteObject(pen);
+}
+
+void Text(HDC dc, HFONT font, const std::wstring& text, RECT rc, COLORREF colour, UINT format) {
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, colour);
+    DrawText(dc, text.c_str(), (int)text.size(), &rc, format | DT_SINGLELINE);
+    SelectObject(dc, old);
+}
+
+int TextWidth(HDC dc, HFONT font, const std::wstring& text) {
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{0, 0};
+    GetTextExtentPoint32(dc, text.c_str(), (int)text.size(), &size);
+    SelectObject(dc, old);
+    return size.cx;
+}
+
+HFONT MakeFont(int height, int weight) {
+    LOGFONT lf{};
+    lf.lfHeight = -height;
+    lf.lfWeight = weight;
+    wcscpy(lf.lfFaceName, L"Tahoma");
+    return CreateFontIndirect(&lf);
+}
+
+// A folder drawn into the thumbnail box: the back with its tab, the front flap.
+void DrawFolderIcon(HDC dc, int bx, int by) {
+    int x = bx + (kThumbWidth - 112) / 2, y = by + (kThumbHeight - 84) / 2;
+    FillRounded(dc, RECT{x, y, x + 46, y + 20}, RGB(0xC2, 0x74, 0x1C));
+    FillRounded(dc, RECT{x, y + 8, x + 112, y + 84}, RGB(0xC2, 0x74, 0x1C));
+    FillRounded(dc, RECT{x, y + 22, x + 112, y + 84}, RGB(0xF2, 0xA6, 0x3A));
+    Fill(dc, x + 3, y + 22, x + 109, y + 24, RGB(0xF8, 0xC4, 0x6C));
+}
+
+// A picture frame with hills and a sun. With a crack through it, it marks a
+// file that should be a picture but could not be read.
+void DrawPictureIcon(HDC dc, int bx, int by, bool cracked) {
+    int x = bx + (kThumbWidth - 88) / 2, y = by + (kThumbHeight - 70) / 2;
+    FillRounded(dc, RECT{x, y, x + 88, y + 70}, RGB(0x6A, 0x6D, 0x74));
+    Fill(dc, x + 3, y + 3, x + 85, y + 67, RGB(0x30, 0x32, 0x37));
+    Fill(dc, x + 60, y + 12, x + 70, y + 22, RGB(0x8C, 0x90, 0x98));  // the sun
+    const POINT hills[] = {{x + 8, y + 58}, {x + 28, y + 32}, {x + 42, y + 48}, {x + 54, y + 38}, {x + 80, y + 58}};
+    DrawPolyline(dc, hills, 5, 2, RGB(0x8C, 0x90, 0x98));
+    if (!cracked) return;
+    const POINT crack[] = {{x + 50, y - 2}, {x + 42, y + 20}, {x + 52, y + 34}, {x + 40, y + 52}, {x + 46, y + 72}};
+    DrawPolyline(dc, crack, 5, 3, RGB(0xE0, 0x5A, 0x48));
+}
+
+// A page with a folded corner and the file's extension: a file that is not a
+// picture (the "all files" filter shows those too).
+void DrawDocumentIcon(HDC dc, HFONT font, int bx, int by, const std::wstring& name) {
+    int x = bx + (kThumbWidth - 68) / 2, y = by + (kThumbHeight - 88) / 2;
+    Fill(dc, x, y, x + 68, y + 88, RGB(0xD8, 0xDA, 0xDE));
+    Fill(dc, x + 50, y, x + 68, y + 18, kBackground);
+    Fill(dc, x + 50, y, x + 52, y + 18, RGB(0xA8, 0xAB, 0xB2));
+    Fill(dc, x + 50, y + 16, x + 68, y + 18, RGB(0xA8, 0xAB, 0xB2));
+    size_t dot = name.rfind(L'.');
+    if (dot != std::wstring::npos && dot + 1 < name.size() && name.size() - dot <= 6) {
+        std::wstring ext = name.substr(dot + 1);
+        for (wchar_t& c : ext) c = (wchar_t)towupper(c);
+        Text(dc, font, ext, RECT{x, y + 40, x + 68, y + 70}, RGB(0x40, 0x43, 0x4A), DT_CENTER | DT_VCENTER);
+    }
+}
+
+// An upward chevron for the "Up" controls.
+void DrawUpChevron(HDC dc, int cx, int cy, COLORREF colour) {
+    const POINT pts[] = {{cx - 7, cy + 4}, {cx, cy - 3}, {cx + 7, cy + 4}};
+    DrawPolyline(dc, pts, 3, 3, colour);
+}
+
+// ---------------------------------------------------------------------------
+// The chooser
+
+struct Entry {
+    std::string name;    // as stored on disk
+    std::wstring label;  // shown, matched and returned
+    bool folder = false;
+};
+
+class Chooser;
+Chooser* g_open = nullptr;  // the chooser whose loop is running, for scripted choices
+
+class Chooser {
+public:
+    explicit Chooser(OPENFILENAMEEX* ofn) : ofn_(ofn) {
+        filters_ = ParseFilters(ofn->lpstrFilter);
+        filter_ = ofn->nFilterIndex >= 1 && ofn->nFilterIndex <= filters_.size() ? ofn->nFilterIndex - 1 : 0;
+        root_ = NormalPath(StorageRoot());
+        SetStartFolder(ofn->lpstrInitialDir);
+        fontButton_ = MakeFont(28, FW_BOLD);
+        fontHeader_ = MakeFont(22, FW_BOLD);
+        fontName_ = MakeFont(19, FW_NORMAL);
+        fontSmall_ = MakeFont(17, FW_NORMAL);
+        fontMessage_ = MakeFont(26, FW_BOLD);
+        List();
+    }
+
+    ~Chooser() {
+        for (HFONT f : {fontButton_, fontHeader_, fontName_, fontSmall_, fontMessage_})
+            if (f) DeleteObject(f);
+    }
+
+    Chooser(const Chooser&) = delete;
+    Chooser& operator=(const Chooser&) = delete;
+
+    HWND hwnd = nullptr;
+    bool done = false;
+    BOOL result = FALSE;
+
+    LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+        switch (msg) {
+            case WM_PAINT:
+                Paint();
+                return 0;
+            case WM_ERASEBKGND:
+                return 1;  // the paint covers every pixel
+            case WM_LBUTTONDOWN:
+                StylusDown((short)LOWORD(lParam), (short)HIWORD(lParam));
+                return 0;
+            case WM_MOUSEMOVE:
+                StylusMove((short)LOWORD(lParam), (short)HIWORD(lParam));
+                return 0;
+            case WM_LBUTTONUP:
+                StylusUp((short)LOWORD(lParam), (short)HIWORD(lParam));
+                return 0;
+            case WM_MOUSEWHEEL:
+                ScrollTo(scroll_ - (short)HIWORD(wParam) * kCellHeight / 240);
+                return 0;
+            case WM_KEYDOWN:
+                Key((UINT)wParam);
+                return 0;
+            case WM_TIMER:
+                if (wParam == kDecodeTimer) {
+                    KillTimer(hwnd, kDecodeTimer);
+                    Invalidate();
+                }
+                return 0;
+            case WM_COMMAND:
+                if (LOWORD(wParam) == IDCANCEL) Finish(FALSE);
+                if (LOWORD(wParam) == IDOK && selected_ >= 0) Activate(selected_);
+                return 0;
+            case WM_CLOSE:
+                Finish(FALSE);
+                return 0;
+            default:
+                return -1;  // not handled here
+        }
+    }
+
+    // A tap on the entry called `path` ("name" or "sub/name") of the current
+    // folder; false, with the folder unchanged, when an entry is not listed.
+    bool ChooseByName(const std::wstring& path) {
+        std::vector<std::wstring> parts;
+        size_t start = 0;
+        while (start <= path.size()) {
+            size_t sep = path.find_first_of(L"/\\", start);
+            if (sep == std::wstring::npos) sep = path.size();
+            std::wstring part = path.substr(start, sep - start);
+            if (!part.empty() && part != L".") parts.push_back(part);
+            start = sep + 1;
+        }
+        if (parts.empty()) return false;
+        std::vector<std::string> savedCrumbs = crumbs_;
+        int savedScroll = scroll_, savedSelected = selected_;
+        for (size_t i = 0; i < parts.size(); i++) {
+            bool last = i + 1 == parts.size();
+            bool ok;
+            if (parts[i] == L"..") {
+                ok = CanGoUp();
+                if (ok) GoUp();
+            } else {
+                int index = Find(parts[i]);
+                ok = index >= 0 && (last || entries_[index].folder);
+                if (ok) Activate(index);
+            }
+            if (!ok) {
+                if (crumbs_ != savedCrumbs) {
+                    crumbs_ = savedCrumbs;
+                    List();
+                }
+                scroll_ = savedScroll;
+                selected_ = savedSelected;
+                Invalidate();
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    std::string Folder() const {
+        std::string path = base_;
+        for (const auto& c : crumbs_) path = JoinPath(path, c);
+        return path;
+    }
+
+    bool CanGoUp() const { return !crumbs_.empty(); }
+
+    // "My Storage" (or empty) means the storage root; other absolute paths are
+    // used as given and relative ones are taken under the root. A start folder
+    // that does not exist falls back to the root.
+    void SetStartFolder(LPCWSTR dir) {
+        std::wstring d = dir ? dir : L"";
+        std::replace(d.begin(), d.end(), L'\\', L'/');
+        std::wstring rest = d;
+        while (!rest.empty() && rest.front() == L'/') rest.erase(0, 1);
+        size_t labelLen = wcslen(kStorageLabel);
+        std::string start;
+        if (d.empty()) {
+            start = root_;
+        } else if (Lower(rest.substr(0, labelLen)) == Lower(kStorageLabel) &&
+                   (rest.size() == labelLen || rest[labelLen] == L'/')) {
+            start = JoinPath(root_, Narrow(rest.substr(labelLen)));
+        } else if (d.front() == L'/') {
+            start = Narrow(d);
+        } else {
+            start = JoinPath(root_, Narrow(d));
+        }
+        start = NormalPath(start);
+        if (start != root_ && !IsDirectory(start)) start = root_;
+        if (RelativeParts(root_, start, crumbs_)) {
+            base_ = root_;
+            baseLabel_ = kStorageLabel;
+        } else {
+            base_ = start;
+            std::string leaf = fs::path(start).filename().string();
+            baseLabel_ = Widen(leaf.empty() ? start : leaf);
+            crumbs_.clear();
+        }
+    }
+
+    void List() {
+        entries_.clear();
+        listed_ = false;
+        std::error_code ec;
+        fs::directory_iterator it(Folder(), fs::directory_options::skip_permission_denied, ec);
+        if (ec) return;
+        listed_ = true;
+        const Filter& filter = filters_[filter_];
+        for (; it != fs::directory_iterator(); it.increment(ec)) {
+            if (ec) break;
+            Entry e;
+            e.name = it->path().filename().string();
+            if (e.name.empty() || e.name[0] == '.') continue;  // hidden
+            e.label = Widen(e.name);
+            std::error_code kindError;
+            if (it->is_directory(kindError)) {
+                e.folder = true;
+            } else if (!it->is_regular_file(kindError) || !filter.Matches(e.label)) {
+                continue;
+            }
+            entries_.push_back(std::move(e));
+        }
+        std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+            if (a.folder != b.folder) return a.folder;
+            std::wstring la = Lower(a.label), lb = Lower(b.label);
+            return la != lb ? la < lb : a.label < b.label;
+        });
+    }
+
+    int Find(const std::wstring& label) const {
+        for (size_t i = 0; i < entries_.size(); i++)
+            if (entries_[i].label == label) return (int)i;
+        std::wstring lower = Lower(label);
+        for (size_t i = 0; i < entries_.size(); i++)
+            if (Lower(entries_[i].label) == lower) return (int)i;
+        return -1;
+    }
+
+    // --- Navigation and choices
+
+    void Enter(const std::string& name) {
+        crumbs_.push_back(name);
+        Relisted(-1);
+    }
+
+    void GoUp() {
+        if (!CanGoUp()) return;
+        std::string left = crumbs_.back();
+        crumbs_.pop_back();
+        List();
+        // Back in the parent, the folder just left is the one to show.
+        int from = -1;
+        for (size_t i = 0; i < entries_.size(); i++)
+            if (entries_[i].folder && entries_[i].name == left) from = (int)i;
+        Relisted(from, false);
+    }
+
+    void NextFilter() {
+        filter_ = (filter_ + 1) % filters_.size();
+        Relisted(-1);
+    }
+
+    // After the listing changed: back to the top, or to entry `show`.
+    void Relisted(int show, bool relist = true) {
+        if (relist) List();
+        scroll_ = 0;
+        selected_ = keyboard_ && !entries_.empty() ? std::max(show, 0) : -1;
+        if (show >= 0) EnsureVisible(show);
+        pressed_ = kNothing;
+        Invalidate();
+    }
+
+    void Choose(const Entry& e) {
+        std::wstring folder = Widen(Folder());
+        std::wstring path = folder + (folder.empty() || folder.back() != L'/' ? L"/" : L"") + e.label;
+        if (!ofn_->lpstrFile || path.size() + 1 > ofn_->nMaxFile) {
+            Finish(FALSE);  // the program's buffer cannot hold the choice
+            return;
+        }
+        wmemcpy(ofn_->lpstrFile, path.c_str(), path.size() + 1);
+        if (ofn_->lpstrFileTitle && ofn_->nMaxFileTitle > 0) {
+            size_t n = std::min<size_t>(e.label.size(), ofn_->nMaxFileTitle - 1);
+            wmemcpy(ofn_->lpstrFileTitle, e.label.c_str(), n);
+            ofn_->lpstrFileTitle[n] = 0;
+        }
+        size_t nameAt = path.size() - e.label.size();
+        size_t dot = e.label.rfind(L'.');
+        ofn_->nFileOffset = (WORD)std::min<size_t>(nameAt, 0xFFFF);
+        ofn_->nFileExtension =
+            (WORD)std::min<size_t>(dot == std::wstring::npos ? path.size() : nameAt + dot + 1, 0xFFFF);
+        ofn_->nFilterIndex = (DWORD)filter_ + 1;
+        Finish(TRUE);
+    }
+
+    void Finish(BOOL chosen) {
+        if (done) return;
+        done = true;
+        result = chosen;
+        // Wakes the modal loop even when the choice came from a script step.
+        PostMessage(hwnd, WM_NULL, 0, 0);
+    }
+
+    void Activate(int target) {
+        if (target >= 0 && target < (int)entries_.size()) {
+            const Entry& e = entries_[target];
+            if (e.folder)
+                Enter(e.name);
+            else
+                Choose(e);
+        } else if (target == kHeaderUp || target == kFooterUp) {
+            GoUp();
+        } else if (target == kFilterButton) {
+            NextFilter();
+        } else if (target == kCancelButton) {
+            Finish(FALSE);
+        }
+    }
+
+    // --- Scrolling
+
+    int ContentHeight() const {
+        int rows = ((int)entries_.size() + kColumns - 1) / kColumns;
+        return rows * kCellHeight + kGridEndPadding;
+    }
+
+    int MaxScroll() const { return std::max(0, ContentHeight() - kGridHeight); }
+
+    void ScrollTo(int y) {
+        int clamped = std::clamp(y, 0, MaxScroll());
+        if (clamped != scroll_) {
+            scroll_ = clamped;
+            Invalidate();
+        }
+    }
+
+    void EnsureVisible(int index) {
+        int top = index / kColumns * kCellHeight;
+        if (top < scroll_)
+            ScrollTo(top);
+        else if (top + kCellHeight > scroll_ + kGridHeight)
+            ScrollTo(top + kCellHeight - kGridHeight + kGridEndPadding);
+    }
+
+    // --- Input
+
+    int HitTest(int x, int y) const {
+        POINT pt{x, y};
+        if (y < kGridTop) {
+            if (CanGoUp() && PtInRect(&kHeaderUpRect, pt)) return kHeaderUp;
+            if (PtInRect(&kFilterRect, pt)) return kFilterButton;
+            return kNothing;
+        }
+        if (y >= kGridBottom) {
+            if (y >= kHeight || x < 0 || x >= kWidth) return kNothing;
+            if (x < kWidth / 2) return kCancelButton;
+            return CanGoUp() ? kFooterUp : kNothing;
+        }
+        if (x < 0 || x >= kWidth) return kNothing;
+        int column = x / kCellWidth;
+        int row = (y - kGridTop + scroll_) / kCellHeight;
+        int index = row * kColumns + column;
+        return index < (int)entries_.size() ? index : kNothing;
+    }
+
+    void StylusDown(int x, int y) {
+        SetCapture(hwnd);
+        down_ = true;
+        dragging_ = false;
+        keyboard_ = false;
+        pressY_ = y;
+        pressScroll_ = scroll_;
+        pressed_ = HitTest(x, y);
+        pressedHot_ = true;
+        Invalidate();
+    }
+
+    void StylusMove(int x, int y) {
+        if (!down_) return;
+        bool inGrid = pressY_ >= kGridTop && pressY_ < kGridBottom;
+        if (!dragging_ && inGrid && std::abs(y - pressY_) > kDragThreshold) {
+            dragging_ = true;
+            pressed_ = kNothing;
+            Invalidate();
+        }
+        if (dragging_) {
+            ScrollTo(pressScroll_ - (y - pressY_));
+            return;
+        }
+        bool hot = pressed_ != kNothing && HitTest(x, y) == pressed_;
+        if (hot != pressedHot_) {
+            pressedHot_ = hot;
+            Invalidate();
+        }
+    }
+
+    void StylusUp(int x, int y) {
+        if (GetCapture() == hwnd) ReleaseCapture();
+        if (!down_) return;
+        down_ = false;
+        int target = pressed_;
+        pressed_ = kNothing;
+        Invalidate();
+        if (!dragging_ && target != kNothing && HitTest(x, y) == target) Activate(target);
+        dragging_ = false;
+    }
+
+    void Key(UINT vk) {
+        int count = (int)entries_.size();
+        int move = 0;
+        bool vertical = false;
+        switch (vk) {
+            case VK_ESCAPE:
+            case VK_F1:
+                Finish(FALSE);
+                return;
+            case VK_F2:
+            case VK_BACK:
+                GoUp();
+                return;
+            case VK_RETURN:
+                if (selected_ >= 0 && selected_ < count) Activate(selected_);
+                return;
+            case VK_LEFT:
+                move = -1;
+                break;
+            case VK_RIGHT:
+                move = 1;
+                break;
+            case VK_UP:
+                move = -kColumns;
+                vertical = true;
+                break;
+            case VK_DOWN:
+                move = kColumns;
+                vertical = true;
+                break;
+            case VK_HOME:
+                move = -count;
+                break;
+            case VK_END:
+                move = count;
+                break;
+            default:
+                return;
+        }
+        keyboard_ = true;
+        if (count == 0) return;
+        int next = selected_ < 0 ? 0 : std::clamp(selected_ + move, 0, count - 1);
+        // Up and down keep their column: past the first or last row nothing moves.
+        if (vertical && selected_ >= 0 && (selected_ + move < 0 || selected_ + move >= count)) next = selected_;
+        selected_ = next;
+        EnsureVisible(selected_);
+        Invalidate();
+    }
+
+    void Invalidate() {
+        if (hwnd) InvalidateRect(hwnd, nullptr, FALSE);
+    }
+
+    // --- Painting
+
+    const Thumb* ThumbFor(const Entry& e, bool mayDecode) {
+        std::string path = JoinPath(Folder(), e.name);
+        auto it = thumbs_.find(path);
+        if (it != thumbs_.end()) return &it->second;
+        if (!mayDecode) return nullptr;
+        if (thumbs_.size() >= kMaxCachedThumbs) thumbs_.clear();
+        return &thumbs_.emplace(path, LoadThumb(path, e.label)).first->second;
+    }
+
+    void Paint() {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        if (!dc) return;
+        Fill(dc, 0, kGridTop, kWidth, kGridBottom, kBackground);
+        if (!listed_ || entries_.empty())
+            PaintEmpty(dc);
+        else
+            PaintGrid(dc);
+        PaintHeader(dc);
+        PaintFooter(dc);
+        EndPaint(hwnd, &ps);
+    }
+
+    void PaintGrid(HDC dc) {
+        bool headless = CurrentBackend() && CurrentBackend()->IsHeadless();
+        auto started = std::chrono::steady_clock::now();
+        int decoded = 0;
+        bool pending = false;
+        int firstRow = scroll_ / kCellHeight;
+        int lastRow = (scroll_ + kGridHeight - 1) / kCellHeight;
+        for (int row = firstRow; row <= lastRow; row++) {
+            for (int column = 0; column < kColumns; column++) {
+                int index = row * kColumns + column;
+                if (index >= (int)entries_.size()) break;
+                int x = column * kCellWidth, y = kGridTop + row * kCellHeight - scroll_;
+                bool mayDecode = headless || decoded == 0 || std::chrono::steady_clock::now() - started < kDecodeBudget;
+                bool wasCached = entries_[index].folder || thumbs_.count(JoinPath(Folder(), entries_[index].name));
+                if (!PaintCell(dc, index, x, y, mayDecode)) pending = true;
+                if (!wasCached && mayDecode) decoded++;
+            }
+        }
+        if (pending) SetTimer(hwnd, kDecodeTimer, 15, nullptr);  // the rest after the screen shows these
+        PaintScrollIndicator(dc);
+    }
+
+    // Returns false when the cell's thumbnail is still to be decoded.
+    bool PaintCell(HDC dc, int index, int x, int y, bool mayDecode) {
+        const Entry& e = entries_[index];
+        RECT cell{x + 4, y + 2, x + kCellWidth - 4, y + kCellHeight - 2};
+        bool pressed = index == pressed_ && pressedHot_ && down_;
+        if (pressed) FillRounded(dc, cell, kPressedCell);
+        int bx = x + (kCellWidth - kThumbWidth) / 2, by = y + kThumbTop;
+        bool ready = true;
+        if (e.folder) {
+            DrawFolderIcon(dc, bx, by);
+        } else if (const Thumb* t = ThumbFor(e, mayDecode)) {
+            if (t->kind == ThumbKind::Picture) {
+                int tx = bx + (kThumbWidth - t->width) / 2, ty = by + (kThumbHeight - t->height) / 2;
+                BITMAPINFO bmi{};
+                bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+                bmi.bmiHeader.biWidth = t->width;
+                bmi.bmiHeader.biHeight = -t->height;  // top-down
+                bmi.bmiHeader.biPlanes = 1;
+                bmi.bmiHeader.biBitCount = 24;
+                bmi.bmiHeader.biCompression = BI_RGB;
+                StretchDIBits(dc, tx, ty, t->width, t->height, 0, 0, t->width, t->height, t->bgr.data(), &bmi,
+                              DIB_RGB_COLORS, SRCCOPY);
+                Frame(dc, RECT{tx - 1, ty - 1, tx + t->width + 1, ty + t->height + 1}, 1, kDivider);
+            } else if (t->kind == ThumbKind::Broken) {
+                DrawPictureIcon(dc, bx, by, true);
+            } else {
+                DrawDocumentIcon(dc, fontSmall_, bx, by, e.label);
+            }
+        } else {
+            Fill(dc, bx, by + 2, bx + kThumbWidth, by + kThumbHeight - 2, kLoading);  // decoded on a later paint
+            ready = false;
+        }
+        Text(dc, fontName_, e.label, RECT{x + 8, y + kNameTop, x + kCellWidth - 8, y + kNameBottom},
+             pressed || index == selected_ ? kText : RGB(0xDC, 0xDE, 0xE2), DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS);
+        if (index == selected_) Frame(dc, cell, 3, kAccent);
+        if (pressed) Frame(dc, cell, 2, kAccent);
+        return ready;
+    }
+
+    void PaintScrollIndicator(HDC dc) {
+        int content = ContentHeight();
+        if (content <= kGridHeight) return;
+        int track = kGridHeight - 8;
+        int length = std::max(24, track * kGridHeight / content);
+        int top = kGridTop + 4 + (track - length) * scroll_ / std::max(1, MaxScroll());
+        FillRounded(dc, RECT{kWidth - 6, top, kWidth - 2, top + length}, RGB(0x5A, 0x5D, 0x64));
+    }
+
+    void PaintEmpty(HDC dc) {
+        std::wstring where = crumbs_.empty() ? baseLabel_ : Widen(crumbs_.back());
+        int mid = kGridTop + kGridHeight / 2 - 40;
+        DrawPictureIcon(dc, kWidth / 2 - kThumbWidth / 2, mid - kThumbHeight - 10, false);
+        Text(dc, fontMessage_, L"No pictures in " + where, RECT{16, mid, kWidth - 16, mid + 36}, kText,
+             DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS);
+        Text(dc, fontSmall_, Widen(Folder()), RECT{16, mid + 40, kWidth - 16, mid + 64}, kDimText,
+             DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS);
+        if (listed_ && !filters_[filter_].patterns.empty())
+            Text(dc, fontSmall_, L"Showing " + filters_[filter_].name + L" only",
+                 RECT{16, mid + 66, kWidth - 16, mid + 90}, kDimText, DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS);
+    }
+
+    void PaintButton(HDC dc, const RECT& rc, bool pressed) { FillRounded(dc, rc, pressed ? kAccent : kButtonColour); }
+
+    // The folders above the current one as "My Storage › sub". When too long
+    // the outer ones give way to "…", so the nearest stay readable.
+    std::wstring ParentPath(HDC dc, int width) const {
+        size_t parents = crumbs_.empty() ? 0 : crumbs_.size() - 1;
+        std::wstring text = baseLabel_;
+        for (size_t i = 0; i < parents; i++) text += kCrumbSeparator + Widen(crumbs_[i]);
+        for (size_t drop = 0; drop < parents && TextWidth(dc, fontSmall_, text) > width; drop++) {
+            text = L"\u2026";
+            for (size_t i = drop; i < parents; i++) text += kCrumbSeparator + Widen(crumbs_[i]);
+        }
+        return text + kCrumbSeparator;
+    }
+
+    void PaintHeader(HDC dc) {
+        Fill(dc, 0, 0, kWidth, kHeaderHeight, kBarColour);
+        Fill(dc, 0, kHeaderHeight - 1, kWidth, kHeaderHeight, kDivider);
+        bool pressing = down_ && pressedHot_;
+        int textLeft = 16;
+        if (CanGoUp()) {
+            bool pressed = pressing && pressed_ == kHeaderUp;
+            COLORREF ink = pressed ? kTextOnAccent : kText;
+            PaintButton(dc, kHeaderUpRect, pressed);
+            DrawUpChevron(dc, kHeaderUpRect.left + 19, (kHeaderUpRect.top + kHeaderUpRect.bottom) / 2, ink);
+            Text(dc, fontHeader_, L"Up",
+                 RECT{kHeaderUpRect.left + 30, kHeaderUpRect.top, kHeaderUpRect.right - 6, kHeaderUpRect.bottom}, ink,
+                 DT_CENTER | DT_VCENTER);
+            textLeft = kHeaderUpRect.right + 12;
+        }
+        // The location: "My Storage" at the top; inside a folder, the path to
+        // it in small print over the folder's own name.
+        int textRight = kFilterRect.left - 10;
+        if (crumbs_.empty()) {
+            Text(dc, fontHeader_, baseLabel_, RECT{textLeft, 0, textRight, kHeaderHeight}, kText,
+                 DT_LEFT | DT_VCENTER | DT_END_ELLIPSIS);
+        } else {
+            Text(dc, fontSmall_, ParentPath(dc, textRight - textLeft), RECT{textLeft, 5, textRight, 27}, kDimText,
+                 DT_LEFT | DT_VCENTER | DT_END_ELLIPSIS);
+            Text(dc, fontHeader_, Widen(crumbs_.back()), RECT{textLeft, 25, textRight, kHeaderHeight - 5}, kText,
+                 DT_LEFT | DT_VCENTER | DT_END_ELLIPSIS);
+        }
+        bool pressed = pressing && pressed_ == kFilterButton;
+        COLORREF ink = pressed ? kTextOnAccent : kText;
+        PaintButton(dc, kFilterRect, pressed);
+        // A small "cycle" mark: the button steps through the filters.
+        int mx = kFilterRect.right - 18, my = (kFilterRect.top + kFilterRect.bottom) / 2;
+        const POINT mark[] = {{mx - 5, my - 3}, {mx, my + 3}, {mx + 5, my - 3}};
+        DrawPolyline(dc, mark, 3, 2, pressed ? kTextOnAccent : kAccent);
+        Text(dc, fontHeader_, filters_[filter_].name,
+             RECT{kFilterRect.left + 10, kFilterRect.top, kFilterRect.right - 30, kFilterRect.bottom}, ink,
+             DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS);
+    }
+
+    // Drawn like the shell's soft-key bar: two halves, the pressed one in the accent.
+    void PaintFooter(HDC dc) {
+        Fill(dc, 0, kGridBottom, kWidth, kHeight, kBarColour);
+        bool pressing = down_ && pressedHot_;
+        struct Key {
+            const wchar_t* text;
+            int target;
+        } keys[2] = {{L"Cancel", kCancelButton}, {CanGoUp() ? L"Up" : nullptr, kFooterUp}};
+        for (int i = 0; i < 2; i++) {
+            if (!keys[i].text) continue;
+            RECT rc{i * kWidth / 2, kGridBottom, (i + 1) * kWidth / 2, kHeight};
+            bool pressed = pressing && pressed_ == keys[i].target;
+            if (pressed) Fill(dc, rc, kAccent);
+            Text(dc, fontButton_, keys[i].text, rc, pressed ? kTextOnAccent : kText, DT_CENTER | DT_VCENTER);
+        }
+        HPEN pen = CreatePen(PS_SOLID, 1, kBarDivider);
+        HGDIOBJ old = SelectObject(dc, pen);
+        MoveToEx(dc, kWidth / 2, kGridBottom + 10, nullptr);
+        LineTo(dc, kWidth / 2, kHeight - 10);
+        SelectObject(dc, old);
+        DeleteObject(pen);
+    }
+
+    OPENFILENAMEEX* ofn_;
+    std::vector<Filter> filters_;
+    size_t filter_ = 0;
+    std::string root_;                 // "My Storage" on disk
+    std::string base_;                 // "Up" never leaves this folder
+    std::wstring baseLabel_;           // how the top row names base_
+    std::vector<std::string> crumbs_;  // folders entered below base_
+    std::vector<Entry> entries_;
+    bool listed_ = false;  // false when the folder could not be read
+    int scroll_ = 0;       // grid pixels scrolled off the top
+    int selected_ = -1;    // keyboard selection
+    bool keyboard_ = false;
+    // The stylus
+    bool down_ = false;
+    bool dragging_ = false;
+    bool pressedHot_ = false;  // still over what it pressed
+    int pressY_ = 0, pressScroll_ = 0;
+    int pressed_ = kNothing;
+    std::map<std::string, Thumb> thumbs_;  // by full path
+    HFONT fontButton_ = nullptr, fontHeader_ = nullptr, fontName_ = nullptr, fontSmall_ = nullptr,
+          fontMessage_ = nullptr;
+};
+
+Chooser* ChooserOf(HWND hwnd) {
+    return reinterpret_cast<Chooser*>(GetWindowLong(hwnd, GWL_USERDATA));
+}
+
+LRESULT ChooserProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCT*>(lParam);
+        auto* chooser = static_cast<Chooser*>(cs->lpCreateParams);
+        if (!chooser) return -1;
+        chooser->hwnd = hwnd;
+        SetWindowLong(hwnd, GWL_USERDATA, reinterpret_cast<intptr_t>(chooser));
+        return 0;
+    }
+    Chooser* chooser = ChooserOf(hwnd);
+    if (msg == WM_DESTROY) {
+        if (chooser) chooser->hwnd = nullptr;
+        SetWindowLong(hwnd, GWL_USERDATA, 0);
+        return 0;
+    }
+    if (chooser) {
+        LRESULT r = chooser->Handle(msg, wParam, lParam);
+        if (r != -1) return r;
+    }
+    return DefWindowProc(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+// Safe to call again: a second registration is refused and the first stays.
+void RegisterChooserClass() {
+    DWORD lastError = GetLastError();
+    WNDCLASS wc{};
+    wc.lpfnWndProc = ChooserProc;
+    wc.lpszClassName = kChooserClass;
+    RegisterClass(&wc);
+    SetLastError(lastError);
+}
+
+bool ChooserChoose(const std::wstring& name) {
+    Chooser* chooser = g_open;
+    if (!chooser || chooser->done || !chooser->hwnd) return false;
+    return chooser->ChooseByName(name);
+}
+
+}  // namespace platform
+
+using namespace platform;
+
+// Runs modally over the owner like DialogBoxParam: the owner takes no input
+// until the chooser ends, and a WM_QUIT that ends the wait is passed on to
+// the program's own loop.
+BOOL GetOpenFileNameEx(OPENFILENAMEEX* ofn) {
+    if (!ofn || !ofn->lpstrFile || ofn->nMaxFile == 0) return FALSE;
+    RegisterChooserClass();
+    HWND owner = ofn->hwndOwner && IsWindow(ofn->hwndOwner) ? ofn->hwndOwner : nullptr;
+    Chooser chooser(ofn);
+    LPCWSTR title = ofn->lpstrTitle && *ofn->lpstrTitle ? ofn->lpstrTitle : L"Open";
+    HWND hwnd = CreateWindowEx(0, kChooserClass, title, WS_POPUP, 0, kTaskBarHeight, kWidth, kHeight, owner, nullptr,
+                               ofn->hInstance, &chooser);
+    if (!hwnd) return FALSE;
+    Chooser* outer = g_open;
+    g_open = &chooser;
+    bool ownerWasEnabled = owner && !EnableWindow(owner, FALSE);
+    if (GetCapture()) ReleaseCapture();
+    HWND oldFocus = SetFocus(hwnd);
+    ShowWindow(hwnd, SW_SHOW);
+    MSG msg;
+    while (!chooser.done && IsWindow(hwnd)) {
+        if (!GetMessage(&msg, nullptr, 0, 0)) {
+            PostQuitMessage((int)msg.wParam);  // the outer loop ends too
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessage(&msg);
+    }
+    g_open = outer;
+    if (owner && IsWindow(owner) && ownerWasEnabled) EnableWindow(owner, TRUE);
+    if (IsWindow(hwnd)) DestroyWindow(hwnd);
+    if (oldFocus && IsWindow(oldFocus)) SetFocus(oldFocus);
+    return chooser.done ? chooser.result : FALSE;
+}

@@ -1,0 +1,234 @@
+// Kernel and registry pieces: the last-error value, named mutexes that are seen
+// by other processes (a lock file each), the registry of the current user (a
+// text file in the user's configuration folder), and the window files through
+// which a second start finds the running instance and asks it to come forward.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/WindowManager.h"
+
+namespace platform {
+
+namespace {
+
+DWORD g_lastError = 0;
+volatile sig_atomic_t g_raiseRequested = 0;
+
+struct MutexHandle {
+    uint32_t magic = 0x4D555458;  // "MUTX"
+    std::string lockPath;
+    int fd = -1;
+};
+
+std::string Narrow(const std::wstring& w) {
+    char buf[1024];
+    if (!WidePathToNative(w.c_str(), buf, sizeof buf)) return "";
+    return buf;
+}
+
+// File-name-safe form of a name.
+std::string SafeName(const std::wstring& name) {
+    std::string out;
+    for (char c : Narrow(name)) out += (isalnum((unsigned char)c) || c == '-' || c == '_') ? c : '_';
+    return out;
+}
+
+std::string RuntimeDir() {
+    std::string dir = CurrentOptions().runtimeDir;
+    if (dir.empty()) {
+        const char* env = getenv("XDG_RUNTIME_DIR");
+        dir = env && *env ? std::string(env) + "/lumetra" : "/tmp/lumetra-" + std::to_string(getuid());
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return dir;
+}
+
+std::string RegistryPath() {
+    std::string dir = CurrentOptions().configDir;
+    if (dir.empty()) {
+        const char* xdg = getenv("XDG_CONFIG_HOME");
+        const char* home = getenv("HOME");
+        dir = xdg && *xdg ? std::string(xdg) + "/lumetra" : std::string(home ? home : ".") + "/.config/lumetra";
+    }
+    return dir + "/registry";
+}
+
+std::string WindowFile(LPCWSTR className, LPCWSTR title) {
+    return RuntimeDir() + "/window-" + SafeName(className ? className : L"") + "-" + SafeName(title ? title : L"");
+}
+
+void OnRaiseSignal(int) {
+    g_raiseRequested = 1;
+}
+
+constexpr uintptr_t kProxyTag = (uintptr_t)1 << 62;
+
+// Registry lines: key <TAB> value name <TAB> "sz" or "dword" <TAB> data.
+bool ReadRegistry(LPCWSTR key, LPCWSTR valueName, std::string& type, std::string& data) {
+    std::ifstream in(RegistryPath());
+    if (!in) return false;
+    std::string k = Narrow(key), v = Narrow(valueName), line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string fk, fv, ft, fd;
+        if (!std::getline(fields, fk, '\t') || !std::getline(fields, fv, '\t') || !std::getline(fields, ft, '\t'))
+            continue;
+        std::getline(fields, fd);
+        if (strcasecmp(fk.c_str(), k.c_str()) == 0 && strcasecmp(fv.c_str(), v.c_str()) == 0) {
+            type = ft;
+            data = fd;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool WriteRegistry(LPCWSTR key, LPCWSTR valueName, const std::string& type, const std::string& data) {
+    std::string path = RegistryPath();
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    std::string k = Narrow(key), v = Narrow(valueName), line, out;
+    {
+        std::ifstream in(path);
+        while (in && std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string fk, fv;
+            std::getline(fields, fk, '\t');
+            std::getline(fields, fv, '\t');
+            if (strcasecmp(fk.c_str(), k.c_str()) == 0 && strcasecmp(fv.c_str(), v.c_str()) == 0) continue;
+            out += line + "\n";
+        }
+    }
+    out += k + "\t" + v + "\t" + type + "\t" + data + "\n";
+    // Written aside and renamed, so a crash never leaves half a registry.
+    std::string tmp = path + ".new";
+    {
+        std::ofstream o(tmp, std::ios::trunc);
+        if (!o) return false;
+        o << out;
+        if (!o) return false;
+    }
+    return std::rename(tmp.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace
+
+HWND FindWindowOfOtherInstance(LPCWSTR className, LPCWSTR title) {
+    std::ifstream in(WindowFile(className, title));
+    long pid = 0;
+    if (!(in >> pid) || pid <= 0 || pid == (long)getpid() || kill((pid_t)pid, 0) != 0) return nullptr;
+    // A window file left by a program that ended abnormally may name a process
+    // id now used by another program: only our own executable counts.
+    std::error_code ec1, ec2;
+    auto theirs = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", ec1);
+    auto ours = std::filesystem::read_symlink("/proc/self/exe", ec2);
+    if (ec1 || ec2 || theirs != ours) return nullptr;
+    return (HWND)(kProxyTag | ((uintptr_t)pid << 4));
+}
+
+bool RaiseOtherInstance(HWND proxy) {
+    uintptr_t v = (uintptr_t)proxy;
+    if (!(v & kProxyTag)) return false;
+    pid_t pid = (pid_t)((v & ~kProxyTag) >> 4);
+    return kill(pid, SIGUSR1) == 0;
+}
+
+void PublishWindow(Window* w, bool present) {
+    std::string path = WindowFile(w->className.c_str(), w->text.c_str());
+    if (present) {
+        struct sigaction sa {};
+        sa.sa_handler = OnRaiseSignal;
+        sigaction(SIGUSR1, &sa, nullptr);
+        std::ofstream(path, std::ios::trunc) << getpid() << "\n";
+    } else {
+        std::ifstream in(path);
+        long pid = 0;
+        if (in >> pid && pid == (long)getpid()) std::remove(path.c_str());
+    }
+}
+
+bool TakeRaiseRequest() {
+    if (!g_raiseRequested) return false;
+    g_raiseRequested = 0;
+    return true;
+}
+
+}  // namespace platform
+
+using namespace platform;
+
+DWORD GetLastError() {
+    return g_lastError;
+}
+void SetLastError(DWORD err) {
+    g_lastError = err;
+}
+
+HANDLE CreateMutex(void*, BOOL, LPCWSTR name) {
+    auto* m = new MutexHandle;
+    SetLastError(ERROR_SUCCESS);
+    if (name && *name) {
+        m->lockPath = RuntimeDir() + "/mutex-" + SafeName(name) + ".lock";
+        m->fd = open(m->lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (m->fd >= 0 && flock(m->fd, LOCK_EX | LOCK_NB) != 0) {
+            close(m->fd);
+            m->fd = -1;
+            SetLastError(ERROR_ALREADY_EXISTS);
+        }
+    }
+    return m;
+}
+
+// One thread uses the program's mutexes, so waiting always succeeds at once.
+DWORD WaitForSingleObject(HANDLE h, DWORD) {
+    return h ? WAIT_OBJECT_0 : WAIT_FAILED;
+}
+BOOL ReleaseMutex(HANDLE h) {
+    return h != nullptr;
+}
+
+BOOL CloseHandle(HANDLE h) {
+    auto* m = static_cast<MutexHandle*>(h);
+    if (!m || m->magic != 0x4D555458) return FALSE;
+    if (m->fd >= 0) close(m->fd);  // closing the descriptor releases the lock
+    m->magic = 0;
+    delete m;
+    return TRUE;
+}
+
+HRESULT SHRegQueryString(HKEY, LPCWSTR key, LPCWSTR valueName, LPWSTR buf, DWORD bufChars) {
+    if (!buf || bufChars == 0) return E_INVALIDARG;
+    std::string type, data;
+    if (!ReadRegistry(key, valueName, type, data) || type != "sz") return E_FAIL;
+    int n = MultiByteToWideChar(CP_ACP, 0, data.c_str(), (int)data.size(), buf, (int)bufChars - 1);
+    buf[n] = 0;
+    return S_OK;
+}
+
+HRESULT SHRegQueryDWORD(HKEY, LPCWSTR key, LPCWSTR valueName, DWORD* value) {
+    std::string type, data;
+    if (!value || !ReadRegistry(key, valueName, type, data) || type != "dword") return E_FAIL;
+    *value = (DWORD)strtoul(data.c_str(), nullptr, 0);
+    return S_OK;
+}
+
+HRESULT SHRegSetString(HKEY, LPCWSTR key, LPCWSTR valueName, LPCWSTR value) {
+    std::string text = Narrow(value ? value : L"");
+    for (char& c : text)
+        if (c == '\n' || c == '\t') c = ' ';
+    return WriteRegistry(key, valueName, "sz", text) ? S_OK : E_FAIL;
+}
+
+HRESULT SHRegSetDWORD(HKEY, LPCWSTR key, LPCWSTR valueName, DWORD value) {
+    return WriteRegistry(key, valueName, "dword", std::to_string(value)) ? S_OK : E_FAIL;
+}

@@ -1,0 +1,145 @@
+// Starting and stopping the platform, and reading the scripts of headless runs.
+#include "platform/Platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "platform/Backend.h"
+#include "platform/WindowManager.h"
+
+namespace platform {
+
+namespace {
+
+std::unique_ptr<Backend> g_backend;
+Options g_options;
+std::function<void(std::string&)> g_stateReporter;
+
+std::wstring Widen(const std::string& s) {
+    std::wstring out(s.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), (int)s.size(), out.data(), (int)out.size());
+    out.resize(n);
+    return out;
+}
+
+}  // namespace
+
+Backend* CurrentBackend() {
+    return g_backend.get();
+}
+const Options& CurrentOptions() {
+    return g_options;
+}
+
+bool Initialize(const Options& options) {
+    Shutdown();
+    g_options = options;
+    if (g_options.storageRoot.empty()) {
+        const char* home = getenv("HOME");
+        g_options.storageRoot = std::string(home ? home : ".") + "/Pictures";
+    }
+    if (options.headless) {
+        g_backend = CreateHeadlessBackend(g_options);
+    } else {
+        std::string error;
+        g_backend = CreateSdlBackend(g_options, error);
+        if (!g_backend) {
+            fprintf(stderr, "lumetra: cannot open a window: %s\n", error.c_str());
+            return false;
+        }
+    }
+    RegisterBuiltinClasses();
+    return true;
+}
+
+void Shutdown() {
+    if (!g_backend) return;
+    ResetWindowManager();
+    ResetMessageQueue();
+    ResetBuiltinClasses();
+    ResetShell();
+    g_backend.reset();
+    g_stateReporter = nullptr;
+}
+
+void SetStateReporter(std::function<void(std::string&)> reporter) {
+    g_stateReporter = std::move(reporter);
+}
+
+void SetStateReporterCalled(std::string& out) {
+    if (g_stateReporter) g_stateReporter(out);
+}
+
+std::string StorageRoot() {
+    return g_options.storageRoot;
+}
+DWORD CurrentTime() {
+    return Now();
+}
+
+bool SaveScreenshot(const std::string& path) {
+    Surface screen;
+    if (!AllocSurface(screen, kScreenWidth, kScreenHeight, PixelFormat::XRGB32, false)) return false;
+    ComposeScreen(screen);
+    bool ok = WriteSurfacePng(screen, path.c_str());
+    FreeSurface(screen);
+    return ok;
+}
+
+bool ParseScript(const std::string& text, std::vector<ScriptCommand>& out, std::string& error) {
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        number++;
+        size_t hash = line.find('#');
+        if (hash != std::string::npos) line.erase(hash);
+        std::istringstream words(line);
+        std::string verb;
+        if (!(words >> verb)) continue;
+        ScriptCommand c;
+        c.line = number;
+        std::string rest;
+        auto needXY = [&](ScriptCommand::Kind k) {
+            c.kind = k;
+            return static_cast<bool>(words >> c.x >> c.y);
+        };
+        bool ok = true;
+        if (verb == "press") {
+            ok = needXY(ScriptCommand::Press);
+        } else if (verb == "move") {
+            ok = needXY(ScriptCommand::Move);
+        } else if (verb == "release") {
+            ok = needXY(ScriptCommand::Release);
+        } else if (verb == "tap") {
+            ok = needXY(ScriptCommand::Tap);
+        } else if (verb == "wait" || verb == "sleep") {
+            c.kind = verb == "wait" ? ScriptCommand::Wait : ScriptCommand::Sleep;
+            ok = static_cast<bool>(words >> c.x) && c.x >= 0;
+        } else if (verb == "key" || verb == "type" || verb == "choose" || verb == "screenshot") {
+            std::getline(words >> std::ws, rest);
+            while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\r')) rest.pop_back();
+            ok = !rest.empty();
+            c.kind = verb == "key"      ? ScriptCommand::Key
+                     : verb == "type"   ? ScriptCommand::Type
+                     : verb == "choose" ? ScriptCommand::Choose
+                                        : ScriptCommand::Screenshot;
+            c.text = Widen(rest);
+            c.path = rest;
+        } else if (verb == "state") {
+            c.kind = ScriptCommand::State;
+        } else {
+            error = "line " + std::to_string(number) + ": unknown command '" + verb + "'";
+            return false;
+        }
+        if (!ok) {
+            error = "line " + std::to_string(number) + ": '" + verb + "' is missing its arguments";
+            return false;
+        }
+        out.push_back(std::move(c));
+    }
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,128 @@
+// Internal records of the window manager, shared by the message loop, dialogs,
+// controls, shell pieces and backends. Only platform/ includes it.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/raster.h"
+#include "platform/win32.h"
+
+namespace platform {
+
+class Backend;
+
+struct WindowClass {
+    std::wstring name;
+    WNDCLASS wc{};
+};
+
+struct Window {
+    HWND handle = nullptr;
+    std::wstring className;
+    WNDPROC proc = nullptr;
+    DLGPROC dlgProc = nullptr;  // dialogs: the program's procedure behind the dialog manager
+    HINSTANCE instance = nullptr;
+    std::wstring text;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    RECT rect{};               // top-level: screen pixels; child: parent's client pixels
+    Window* parent = nullptr;  // children only
+    HWND owner = nullptr;      // top-level windows owned by another (dialogs, bars)
+    std::vector<Window*> children;
+    Surface surface;  // top-level windows only: the window's pixels
+    HBRUSH background = nullptr;
+    bool visible = false;
+    bool enabled = true;
+    bool needsPaint = false;
+    bool eraseOnPaint = false;
+    bool destroying = false;
+    int id = 0;
+    intptr_t userData = 0;
+    HFONT font = nullptr;
+    // Dialogs
+    bool isDialog = false;
+    bool modalEnded = false;
+    INT_PTR modalResult = 0;
+    DWORD shellDialogFlags = 0;  // SHInitDialog flags: done button in the task bar
+    // Shell
+    bool isMenuBar = false;
+    HWND menuBar = nullptr;  // the soft-key bar this window created
+    // Edit control state
+    size_t caret = 0;
+    int scrollX = 0;
+};
+
+Window* FromHandle(HWND hwnd);
+Window* TopLevelOf(Window* w);
+// Top-level windows, bottom first.
+const std::vector<Window*>& ZOrder();
+// The topmost visible enabled top-level window that is not a soft-key bar.
+Window* ActiveWindow();
+// Screen position of a window's client origin.
+POINT ClientOrigin(Window* w);
+void InvalidateWindow(Window* w, bool erase);
+
+// Composes every visible top-level window and the task bar into `screen`
+// (XRGB32, screen-sized).
+void ComposeScreen(Surface& screen);
+bool ScreenDirty();
+void ClearScreenDirty();
+
+// Input from a backend, in screen pixels.
+enum class StylusAction { Down, Move, Up };
+void InputStylus(StylusAction action, int x, int y);
+void InputKey(UINT vk, bool down, bool ctrl);
+void InputChar(wchar_t ch);
+// Called when the backend wants the program to end (window closed, script done).
+void InputQuit();
+
+// Timers
+DWORD Now();
+// Milliseconds until the next timer is due; -1 when none runs.
+int NextTimerDelay();
+
+// The shell's task bar (drawn while composing) and its "ok" button.
+void DrawTaskBar(Surface& screen);
+bool TaskBarTap(int x, int y);
+// Soft-key bars answer F1 and F2 for the active window.
+bool SoftKeyFromKey(UINT vk);
+
+// Dialog manager: the procedure behind every dialog window.
+LRESULT DialogWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Built-in control classes.
+void RegisterBuiltinClasses();
+void ResetBuiltinClasses();
+// The shell's own classes: the soft-key bar and the picture chooser.
+void RegisterShellClasses();
+void RegisterChooserClass();
+// Picks a file in an open chooser as a tap on it would (scripted runs); false when
+// no chooser is open or the file is not listed.
+bool ChooserChoose(const std::wstring& name);
+// Handles keys for dialog controls (edit focus); true when consumed.
+bool RouteKeyToFocus(const MSG& msg);
+
+// Another running instance's window, seen through its window file; a proxy
+// handle that SetForegroundWindow turns into a request to come to the front.
+HWND FindWindowOfOtherInstance(LPCWSTR className, LPCWSTR title);
+bool RaiseOtherInstance(HWND proxy);
+// Publishes or withdraws this process's main window for other instances.
+void PublishWindow(Window* w, bool present);
+// True once when another instance asked this one to come to the front.
+bool TakeRaiseRequest();
+
+// The backend in use.
+Backend* CurrentBackend();
+const Options& CurrentOptions();
+void SetStateReporterCalled(std::string& out);
+// Resets the window manager's module state (Shutdown).
+void ResetWindowManager();
+void ResetMessageQueue();
+void ResetShell();
+
+}  // namespace platform

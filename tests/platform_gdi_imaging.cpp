@@ -1,0 +1,414 @@
+// The imaging service and icons: PNG decoding of every colour type into 32-bit
+// ARGB, refusal of damaged data, scaled bitmaps, drawing blended by alpha, and
+// surface screenshots written as PNG.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/raster.h"
+#include "platform/resources.h"
+#include "platform/win32.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+struct TestPicture {
+    int width = 1, height = 1;
+    int colorType = PNG_COLOR_TYPE_RGBA;
+    int bitDepth = 8;
+    std::vector<std::vector<uint8_t>> rows;  // packed as libpng expects
+    std::vector<png_color> palette;
+    std::vector<uint8_t> paletteAlpha;
+};
+
+void AppendBytes(png_structp png, png_bytep data, png_size_t n) {
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + n);
+}
+
+std::vector<uint8_t> EncodePng(const TestPicture& pic) {
+    std::vector<uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        ADD_FAILURE() << "test PNG encoding failed";
+        return {};
+    }
+    png_set_write_fn(png, &out, AppendBytes, nullptr);
+    png_set_IHDR(png, info, pic.width, pic.height, pic.bitDepth, pic.colorType, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!pic.palette.empty()) png_set_PLTE(png, info, pic.palette.data(), (int)pic.palette.size());
+    if (!pic.paletteAlpha.empty())
+        png_set_tRNS(png, info, pic.paletteAlpha.data(), (int)pic.paletteAlpha.size(), nullptr);
+    png_write_info(png, info);
+    for (const auto& row : pic.rows) png_write_row(png, row.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// 2 x 1 RGBA: a translucent blue-grey pixel and an opaque red one.
+std::vector<uint8_t> RgbaPng() {
+    TestPicture s;
+    s.width = 2;
+    s.rows = {{10, 20, 30, 40, 255, 0, 0, 255}};
+    return EncodePng(s);
+}
+
+struct Imaging {
+    IImagingFactory* factory = nullptr;
+    Imaging() {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        void* out = nullptr;
+        EXPECT_EQ(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory, &out),
+                  S_OK);
+        factory = static_cast<IImagingFactory*>(out);
+    }
+    ~Imaging() {
+        if (factory) factory->Release();
+        CoUninitialize();
+    }
+    // The image decoded to 32-bit ARGB at its own size, as B, G, R, A bytes.
+    std::vector<uint8_t> Pixels(const std::vector<uint8_t>& png, UINT* w = nullptr, UINT* h = nullptr, UINT scaleW = 0,
+                                UINT scaleH = 0) {
+        IImage* image = nullptr;
+        if (factory->CreateImageFromBuffer(png.data(), (UINT)png.size(), BufferDisposalFlagNone, &image) != S_OK)
+            return {};
+        IBitmapImage* bitmap = nullptr;
+        HRESULT hr = factory->CreateBitmapFromImage(image, scaleW, scaleH, PixelFormat32bppARGB,
+                                                    InterpolationHintBilinear, &bitmap);
+        image->Release();
+        if (hr != S_OK) return {};
+        BitmapData data{};
+        std::vector<uint8_t> out;
+        if (bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat32bppARGB, &data) == S_OK) {
+            for (UINT y = 0; y < data.Height; y++) {
+                const uint8_t* row = static_cast<const uint8_t*>(data.Scan0) + (size_t)y * data.Stride;
+                out.insert(out.end(), row, row + data.Width * 4);
+            }
+            if (w) *w = data.Width;
+            if (h) *h = data.Height;
+            bitmap->UnlockBits(&data);
+        }
+        bitmap->Release();
+        return out;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Decoding
+
+TEST(ImagingDecode, RgbaPngBecomesBgraBytes) {
+    Imaging im;
+    UINT w = 0, h = 0;
+    std::vector<uint8_t> px = im.Pixels(RgbaPng(), &w, &h);
+    ASSERT_EQ(px.size(), 8u);
+    EXPECT_EQ(w, 2u);
+    EXPECT_EQ(h, 1u);
+    EXPECT_EQ(px, (std::vector<uint8_t>{30, 20, 10, 40, 0, 0, 255, 255}));
+}
+
+TEST(ImagingDecode, PalettePngTakesItsTransparencyAsAlpha) {
+    TestPicture s;
+    s.width = 3;
+    s.colorType = PNG_COLOR_TYPE_PALETTE;
+    s.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    s.paletteAlpha = {0, 128};
+    s.rows = {{0, 1, 2}};
+    Imaging im;
+    std::vector<uint8_t> px = im.Pixels(EncodePng(s));
+    ASSERT_EQ(px.size(), 12u);
+    EXPECT_EQ(px[3], 0);
+    EXPECT_EQ(px[5], 255);  // green
+    EXPECT_EQ(px[7], 128);
+    EXPECT_EQ(px[8], 255);  // blue, opaque: no alpha entry
+    EXPECT_EQ(px[11], 255);
+}
+
+TEST(ImagingDecode, GreyPngsBecomeOpaqueGrey) {
+    TestPicture grey8;
+    grey8.width = 2;
+    grey8.colorType = PNG_COLOR_TYPE_GRAY;
+    grey8.rows = {{77, 200}};
+    TestPicture grey4 = grey8;
+    grey4.bitDepth = 4;
+    grey4.rows = {{0xF0}};  // 15 then 0: white then black
+    TestPicture grey16 = grey8;
+    grey16.bitDepth = 16;
+    grey16.rows = {{0x12, 0x34, 0xFF, 0xFF}};
+    Imaging im;
+    EXPECT_EQ(im.Pixels(EncodePng(grey8)), (std::vector<uint8_t>{77, 77, 77, 255, 200, 200, 200, 255}));
+    EXPECT_EQ(im.Pixels(EncodePng(grey4)), (std::vector<uint8_t>{255, 255, 255, 255, 0, 0, 0, 255}));
+    EXPECT_EQ(im.Pixels(EncodePng(grey16)), (std::vector<uint8_t>{0x12, 0x12, 0x12, 255, 255, 255, 255, 255}));
+}
+
+TEST(ImagingDecode, DamagedOrForeignBytesAreRefused) {
+    std::vector<uint8_t> good = RgbaPng();
+    std::vector<uint8_t> truncated(good.begin(), good.begin() + good.size() / 2);
+    std::vector<uint8_t> flipped = good;
+    flipped[40] ^= 0x55;  // inside IDAT: its checksum no longer matches
+    std::vector<uint8_t> headerOnly(good.begin(), good.begin() + 8);
+    std::vector<uint8_t> text(64, 'x');
+    Imaging im;
+    for (const auto* bytes : {&truncated, &flipped, &headerOnly, &text}) {
+        IImage* image = reinterpret_cast<IImage*>(1);
+        EXPECT_EQ(im.factory->CreateImageFromBuffer(bytes->data(), (UINT)bytes->size(), 0, &image), E_FAIL);
+        EXPECT_EQ(image, nullptr);
+    }
+    IImage* image = nullptr;
+    EXPECT_NE(im.factory->CreateImageFromBuffer(nullptr, 10, 0, &image), S_OK);
+}
+
+TEST(ImagingDecode, OversizedPicturesAreRefused) {
+    TestPicture s;
+    s.width = 20000;
+    s.colorType = PNG_COLOR_TYPE_GRAY;
+    s.rows = {std::vector<uint8_t>(20000, 0)};
+    std::vector<uint8_t> bytes = EncodePng(s);
+    Imaging im;
+    IImage* image = nullptr;
+    EXPECT_EQ(im.factory->CreateImageFromBuffer(bytes.data(), (UINT)bytes.size(), 0, &image), E_FAIL);
+}
+
+TEST(ImagingDecode, ImageInfoGivesSizeAndArgbFormat) {
+    Imaging im;
+    std::vector<uint8_t> png = RgbaPng();
+    IImage* image = nullptr;
+    ASSERT_EQ(im.factory->CreateImageFromBuffer(png.data(), (UINT)png.size(), 0, &image), S_OK);
+    ImageInfo info{};
+    EXPECT_EQ(image->GetImageInfo(&info), S_OK);
+    EXPECT_EQ(info.Width, 2u);
+    EXPECT_EQ(info.Height, 1u);
+    EXPECT_EQ(info.PixelFormat, PixelFormat32bppARGB);
+    image->Release();
+}
+
+TEST(ImagingDecode, ImagesLoadFromFiles) {
+    testing_support::TempDir dir;
+    std::vector<uint8_t> png = RgbaPng();
+    testing_support::WriteBytes(dir.File("pic.png"), std::vector<unsigned char>(png.begin(), png.end()));
+    std::string narrow = dir.File("pic.png");
+    std::wstring path(narrow.begin(), narrow.end());
+    Imaging im;
+    IImage* image = nullptr;
+    ASSERT_EQ(im.factory->CreateImageFromFile(path.c_str(), &image), S_OK);
+    ImageInfo info{};
+    image->GetImageInfo(&info);
+    EXPECT_EQ(info.Width, 2u);
+    image->Release();
+    std::wstring missing = path + L".absent";
+    EXPECT_TRUE(FAILED(im.factory->CreateImageFromFile(missing.c_str(), &image)));
+    EXPECT_EQ(image, nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// The service's objects
+
+TEST(ImagingService, CoCreateInstanceServesOnlyTheImagingFactory) {
+    void* out = reinterpret_cast<void*>(1);
+    IID other = IID_IImagingFactory;
+    other.Data1 ^= 1;
+    EXPECT_EQ(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, other, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(CoCreateInstance(other, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory, &out), E_NOINTERFACE);
+
+    Imaging im;
+    void* again = nullptr;
+    EXPECT_EQ(im.factory->QueryInterface(IID_IImagingFactory, &again), S_OK);
+    EXPECT_EQ(again, im.factory);
+    EXPECT_EQ(im.factory->Release(), 1u);  // the reference QueryInterface added
+}
+
+TEST(ImagingService, BitmapsAreMadeAtTheRequestedOrNaturalSize) {
+    TestPicture s;
+    s.width = 4;
+    s.height = 4;
+    s.rows.assign(4, std::vector<uint8_t>(16, 255));
+    std::vector<uint8_t> png = EncodePng(s);
+    Imaging im;
+    UINT w = 0, h = 0;
+    EXPECT_EQ(im.Pixels(png, &w, &h, 10, 3).size(), 10u * 3 * 4);
+    EXPECT_EQ(w, 10u);
+    EXPECT_EQ(h, 3u);
+    im.Pixels(png, &w, &h, 0, 0);
+    EXPECT_EQ(w, 4u);
+    EXPECT_EQ(h, 4u);
+}
+
+TEST(ImagingService, LockBitsGivesOneLockOfArgbRowsAtATime) {
+    Imaging im;
+    std::vector<uint8_t> png = RgbaPng();
+    IImage* image = nullptr;
+    ASSERT_EQ(im.factory->CreateImageFromBuffer(png.data(), (UINT)png.size(), 0, &image), S_OK);
+    IBitmapImage* bitmap = nullptr;
+    ASSERT_EQ(im.factory->CreateBitmapFromImage(image, 0, 0, PixelFormat32bppARGB, 0, &bitmap), S_OK);
+    image->Release();
+
+    BitmapData data{};
+    RECT second{1, 0, 2, 1};
+    EXPECT_EQ(bitmap->LockBits(&second, ImageLockModeRead, PixelFormat16bppRGB565, &data), E_INVALIDARG);
+    RECT outside{1, 0, 3, 1};
+    EXPECT_EQ(bitmap->LockBits(&outside, ImageLockModeRead, PixelFormat32bppARGB, &data), E_INVALIDARG);
+    ASSERT_EQ(bitmap->LockBits(&second, ImageLockModeRead, PixelFormat32bppARGB, &data), S_OK);
+    EXPECT_EQ(data.Width, 1u);
+    EXPECT_EQ(data.Stride, 8);
+    EXPECT_EQ(static_cast<uint8_t*>(data.Scan0)[2], 255);  // the red pixel
+    BitmapData again{};
+    EXPECT_NE(bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat32bppARGB, &again), S_OK);
+    EXPECT_EQ(bitmap->UnlockBits(&data), S_OK);
+    EXPECT_NE(bitmap->UnlockBits(&data), S_OK);
+    bitmap->Release();
+}
+
+TEST(ImagingScale, TransparentNeighboursDoNotDarkenOpaqueEdges) {
+    // Opaque white beside fully transparent black.
+    TestPicture s;
+    s.width = 2;
+    s.rows = {{255, 255, 255, 255, 0, 0, 0, 0}};
+    Imaging im;
+    std::vector<uint8_t> px = im.Pixels(EncodePng(s), nullptr, nullptr, 8, 1);
+    ASSERT_EQ(px.size(), 32u);
+    int partlyCovered = 0;
+    for (int x = 0; x < 8; x++) {
+        const uint8_t* p = &px[x * 4];
+        if (p[3] == 0) continue;
+        EXPECT_EQ(p[0], 255) << x;
+        EXPECT_EQ(p[1], 255) << x;
+        EXPECT_EQ(p[2], 255) << x;
+        partlyCovered += p[3] > 0 && p[3] < 255;
+    }
+    EXPECT_GT(partlyCovered, 0);  // the edge is blended in alpha, not in colour
+    EXPECT_EQ(px[3], 255);
+    EXPECT_EQ(px[31], 0);
+}
+
+TEST(ImagingScale, OpaqueGradientsInterpolateBetweenNeighbours) {
+    TestPicture s;
+    s.width = 2;
+    s.colorType = PNG_COLOR_TYPE_GRAY;
+    s.rows = {{0, 200}};
+    Imaging im;
+    std::vector<uint8_t> px = im.Pixels(EncodePng(s), nullptr, nullptr, 4, 1);
+    ASSERT_EQ(px.size(), 16u);
+    EXPECT_EQ(px[0], 0);
+    EXPECT_NEAR(px[4], 50, 1);
+    EXPECT_NEAR(px[8], 150, 1);
+    EXPECT_EQ(px[12], 200);
+}
+
+// ---------------------------------------------------------------------------
+// Drawing onto DCs
+
+struct WhiteCanvas {
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ old;
+    WhiteCanvas(int w, int h) {
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateCompatibleBitmap(dc, w, h);
+        old = SelectObject(dc, bitmap);
+        RECT all{0, 0, w, h};
+        FillRect(dc, &all, GetStockObject(WHITE_BRUSH));
+    }
+    ~WhiteCanvas() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+};
+
+TEST(ImagingDraw, ImageIsScaledIntoTheRectangleAndBlendedByAlpha) {
+    TestPicture s;
+    s.rows = {{255, 0, 0, 128}};
+    std::vector<uint8_t> png = EncodePng(s);
+    Imaging im;
+    IImage* image = nullptr;
+    ASSERT_EQ(im.factory->CreateImageFromBuffer(png.data(), (UINT)png.size(), 0, &image), S_OK);
+    WhiteCanvas c(4, 4);
+    RECT dst{1, 1, 3, 3};
+    EXPECT_EQ(image->Draw(c.dc, &dst, nullptr), S_OK);
+    // (0 * 128 + 255 * 127 + 127) / 255 = 127
+    EXPECT_EQ(GetPixel(c.dc, 1, 1), RGB(255, 127, 127));
+    EXPECT_EQ(GetPixel(c.dc, 2, 2), RGB(255, 127, 127));
+    EXPECT_EQ(GetPixel(c.dc, 3, 3), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(c.dc, 0, 1), RGB(255, 255, 255));
+    EXPECT_NE(image->Draw(nullptr, &dst, nullptr), S_OK);
+    image->Release();
+}
+
+TEST(ImagingDraw, SourceRectangleDrawsPartOfTheImage) {
+    Imaging im;
+    std::vector<uint8_t> png = RgbaPng();
+    IImage* image = nullptr;
+    ASSERT_EQ(im.factory->CreateImageFromBuffer(png.data(), (UINT)png.size(), 0, &image), S_OK);
+    WhiteCanvas c(2, 2);
+    RECT dst{0, 0, 2, 2}, src{1, 0, 2, 1};
+    EXPECT_EQ(image->Draw(c.dc, &dst, &src), S_OK);
+    EXPECT_EQ(GetPixel(c.dc, 0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(c.dc, 1, 1), RGB(255, 0, 0));
+    image->Release();
+}
+
+TEST(ImagingIcons, LoadIconDecodesThePngAndDrawIconBlendsIt) {
+    TestPicture s;
+    s.width = 2;
+    s.rows = {{0, 255, 0, 255, 0, 0, 255, 0}};  // opaque green, then nothing
+    std::vector<uint8_t> png = EncodePng(s);
+    platform::BinaryResource binaries[] = {{RT_ICON, 101, png.data(), png.size()}};
+    platform::ResourceModule module{};
+    module.binaries = binaries;
+    module.binaryCount = 1;
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(0x1C0);
+    platform::RegisterResourceModule(instance, &module);
+
+    HICON icon = LoadIcon(instance, MAKEINTRESOURCE(101));
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(LoadIcon(instance, MAKEINTRESOURCE(101)), icon);
+    EXPECT_EQ(LoadIcon(instance, MAKEINTRESOURCE(102)), nullptr);
+    WhiteCanvas c(4, 1);
+    EXPECT_TRUE(DrawIcon(c.dc, 1, 0, icon));
+    EXPECT_EQ(GetPixel(c.dc, 0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(c.dc, 1, 0), RGB(0, 255, 0));
+    EXPECT_EQ(GetPixel(c.dc, 2, 0), RGB(255, 255, 255));
+}
+
+// ---------------------------------------------------------------------------
+// Screenshots
+
+TEST(ImagingScreenshot, SurfaceWrittenAsPngReadsBackTheSameColours) {
+    platform::Surface s;
+    ASSERT_TRUE(platform::AllocSurface(s, 3, 2, platform::PixelFormat::RGB565, true));
+    s.Put(0, 0, 0xF80000);
+    s.Put(2, 1, 0x0000F8);
+    testing_support::TempDir dir;
+    std::string file = dir.File("shot.png");
+    ASSERT_TRUE(platform::WriteSurfacePng(s, file.c_str()));
+    platform::FreeSurface(s);
+
+    std::vector<unsigned char> bytes = testing_support::ReadBytes(file);
+    std::basic_string<uint8_t> argb;
+    int w = 0, h = 0;
+    ASSERT_TRUE(platform::DecodePng(bytes.data(), bytes.size(), argb, w, h));
+    EXPECT_EQ(w, 3);
+    EXPECT_EQ(h, 2);
+    EXPECT_EQ(argb[2], 0xF8);                    // top-left red
+    EXPECT_EQ(argb[(1 * 3 + 2) * 4 + 0], 0xF8);  // bottom-right blue
+    EXPECT_EQ(argb[(1 * 3 + 2) * 4 + 3], 255);
+    EXPECT_FALSE(platform::WriteSurfacePng(s, file.c_str()));  // freed: nothing to write
+}
+
+TEST(ImagingSurface, AbsurdSizesAreRefused) {
+    platform::Surface s;
+    EXPECT_FALSE(platform::AllocSurface(s, 0, 10, platform::PixelFormat::XRGB32, false));
+    EXPECT_FALSE(platform::AllocSurface(s, 10, -1, platform::PixelFormat::XRGB32, false));
+    EXPECT_FALSE(platform::AllocSurface(s, 16385, 1, platform::PixelFormat::XRGB32, false));
+    ASSERT_TRUE(platform::AllocSurface(s, 3, 1, platform::PixelFormat::BGR24, false));
+    EXPECT_EQ(s.stride, 12);
+    platform::FreeSurface(s);
+}
+
+}  // namespace
