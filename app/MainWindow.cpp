@@ -1,0 +1,450 @@
+#include "app/MainWindow.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+#include "app/ButtonBar.h"
+#include "app/View.h"
+#include "app/WinMain.h"
+#include "dialogs/MessagePanel.h"
+#include "dialogs/OpenFlow.h"
+#include "imaging/JpegWriter.h"
+#include "imaging/LoadPicture.h"
+#include "imaging/ResizePicture.h"
+#include "resources/resource_ids.h"
+
+AppState g_app;
+int g_level;
+float g_zoom;
+RECT g_clientRect;
+SpanRect g_srcSpan;
+POINT g_pressPoint;
+
+namespace {
+
+SHACTIVATEINFO s_activateInfo;
+constexpr wchar_t kCaption[] = L"Lumetra";
+
+void Notice(const wchar_t* text) {
+    AppMessageBox(g_app.instance, g_app.window, kCaption, text, PANEL_OK);
+}
+
+void SetLook(int slot, int look) {
+    if (g_app.buttonBar) g_app.buttonBar->SetLook(slot, look);
+}
+
+// Looks after a successful open and after Reset.
+void SetEditingLooks() {
+    static const int looks[7] = {LOOK_HIDDEN,   LOOK_DISABLED, LOOK_ENABLED, LOOK_DISABLED,
+                                 LOOK_DISABLED, LOOK_DISABLED, LOOK_DISABLED};
+    for (int i = 0; i < 7; i++) SetLook(i, looks[i]);
+}
+
+void Repaint() {
+    InvalidateRect(g_app.window, nullptr, TRUE);
+}
+
+void PaintReducedNow() {
+    PaintView(g_app.window, g_app.reduced.pixels, g_app.buttonBar, g_app.zoomController, g_app.reduced.width,
+              g_app.reduced.height, g_srcSpan.x0, g_srcSpan.x1, g_srcSpan.y0, g_srcSpan.y1, g_app.dstSpan.x0,
+              g_app.dstSpan.x1, g_app.dstSpan.y0, g_app.dstSpan.y1, 0);
+}
+
+// Full path of the loaded picture: folder, separator, name.
+void PicturePath(wchar_t* path, size_t chars) {
+    wchar_t folder[260] = {0};
+    wchar_t name[255] = {0};
+    MultiByteToWideChar(CP_ACP, 0, g_app.full.folder, -1, folder, 259);
+    MultiByteToWideChar(CP_ACP, 0, g_app.full.name, (int)strnlen(g_app.full.name, 255), name, 254);
+    swprintf(path, chars, L"%ls/%ls", folder, name);
+}
+
+// Makes `reduced` from `full` at the current level, with a fresh empty mask.
+// False when memory is short; both buffers are then left released.
+bool MakeReducedCopy() {
+    g_app.reduced.width = g_app.full.width >> g_level;
+    g_app.reduced.height = g_app.full.height >> g_level;
+    g_app.reduced.byteSize = g_app.reduced.width * g_app.reduced.height * 3;
+    free(g_app.reduced.pixels);
+    free(g_app.mask);
+    g_app.reduced.pixels = static_cast<uint8_t*>(calloc((size_t)g_app.reduced.byteSize, 1));
+    g_app.mask = static_cast<uint8_t*>(calloc((size_t)g_app.reduced.width * (size_t)g_app.reduced.height, 1));
+    if (!g_app.reduced.pixels || !g_app.mask) {
+        free(g_app.reduced.pixels);
+        free(g_app.mask);
+        g_app.reduced.pixels = nullptr;
+        g_app.mask = nullptr;
+        return false;
+    }
+    ResizePicture(g_app.full.pixels, g_app.full.width, g_app.full.height, g_app.reduced.pixels, g_app.reduced.width,
+                  g_app.reduced.height, 1);
+    return true;
+}
+
+void ReleasePictures() {
+    free(g_app.backup);
+    g_app.backup = nullptr;
+    free(g_app.mask);
+    g_app.mask = nullptr;
+    ClearImageRecord(&g_app.reduced);
+    ClearImageRecord(&g_app.full);
+}
+
+void OnOpen() {
+    ReleasePictures();
+    g_app.subjectFound = g_app.showBackup = g_app.state = g_app.brushMode = 0;
+    int result = ChoosePicture(g_app.window, &g_app.full);
+    if (result == 1) {
+        Repaint();
+        SendMessage(g_app.window, WM_CLOSE, 0, 0);
+        return;
+    }
+    if (result == 0) {
+        g_app.state = 0;
+        Repaint();
+        Notice(L"Too Large or incorrect file !");
+        return;
+    }
+    if (g_app.full.byteSize > kMaxOpenBytes) {
+        ClearImageRecord(&g_app.full);
+        g_app.state = 0;
+        Repaint();
+        Notice(L"  Open image under 2M");
+        PostMessage(g_app.window, WM_COMMAND, CMD_OPEN, 0);
+        return;
+    }
+    g_app.state = 1;
+    int longer = g_app.full.width > g_app.full.height ? g_app.full.width : g_app.full.height;
+    g_level = PyramidLevel(longer);
+    if (!MakeReducedCopy()) {
+        // Not enough memory for the working copy: nothing is shown half-made.
+        ReleasePictures();
+        g_app.state = 0;
+        Repaint();
+        Notice(L"Too Large or incorrect file !");
+        return;
+    }
+    SetEditingLooks();
+    FitView(g_app.window, g_app.reduced, &g_srcSpan, &g_app.dstSpan);
+    Repaint();
+}
+
+void OnSave() {
+    if (g_app.state == 0) return;
+    if (AppMessageBox(g_app.instance, g_app.window, kCaption, L"Overwrite original file,\\Continue ?",
+                      PANEL_OK_CANCEL) == 1)
+        return;
+    wchar_t path[255] = {0};
+    PicturePath(path, 255);
+    HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    int saved = SaveJpegPicture(path, g_app.full.pixels, g_app.full.width, g_app.full.height);
+    SetCursor(previous);
+    Notice(saved == 1 ? L"Done" : L"Not enough storage !");
+}
+
+void OnReset() {
+    SetEditingLooks();
+    g_app.subjectFound = g_app.brushMode = g_app.showBackup = 0;
+    if (g_app.state == 2) {
+        g_app.state = 1;
+        free(g_app.backup);
+        g_app.backup = nullptr;
+        wchar_t path[255] = {0}, name[255] = {0};
+        PicturePath(path, 255);
+        MultiByteToWideChar(CP_ACP, 0, g_app.full.name, (int)strnlen(g_app.full.name, 255), name, 254);
+        char folder[260];
+        memcpy(folder, g_app.full.folder, sizeof folder);
+        ClearImageRecord(&g_app.full);
+        // The picture is read again from storage, so a saved effect stays.
+        if (!LoadPicture(path, name, &g_app.full)) {
+            ReleasePictures();
+            g_app.state = 0;
+            Repaint();
+            Notice(L"Too Large or incorrect file !");
+            return;
+        }
+        memcpy(g_app.full.folder, folder, sizeof folder);
+        if (!MakeReducedCopy()) {
+            ReleasePictures();
+            g_app.state = 0;
+            Repaint();
+            Notice(L"Too Large or incorrect file !");
+            return;
+        }
+        FitView(g_app.window, g_app.reduced, &g_srcSpan, &g_app.dstSpan);
+        Repaint();
+        return;
+    }
+    if (g_app.state != 1) return;
+    free(g_app.backup);
+    g_app.backup = nullptr;
+    if (!MakeReducedCopy()) {
+        ReleasePictures();
+        g_app.state = 0;
+        Repaint();
+        Notice(L"Too Large or incorrect file !");
+        return;
+    }
+    FitView(g_app.window, g_app.reduced, &g_srcSpan, &g_app.dstSpan);
+    PaintReducedNow();
+}
+
+void RunButton(int id) {
+    switch (id) {
+        case 4:
+            g_app.brushMode = 1;
+            break;
+        case 5:
+            g_app.brushMode = 2;
+            break;
+        case 8:
+            OnReset();
+            break;
+        default:
+            break;
+    }
+}
+
+void OnButtonDown(int x, int y) {
+    if (g_app.popup) {
+        DestroyWindow(g_app.popup);
+        g_app.popup = nullptr;
+        return;
+    }
+    g_app.barPress = 1;
+    int id = 0;
+    if ((g_app.state == 1 || g_app.state == 2) && g_app.buttonBar) {
+        id = g_app.buttonBar->HitTest(x, y);
+        g_app.pressedButton = id;
+        g_app.buttonBar->Press(g_app.window, id);
+        if (id) {
+            RunButton(id);
+        } else if (PointInSpan(x, y, g_app.dstSpan.x0, g_app.dstSpan.x1, g_app.dstSpan.y0, g_app.dstSpan.y1)) {
+            g_app.tracking = 1;
+            g_pressPoint = POINT{x, y};
+            g_app.lastX = x;
+            g_app.lastY = y;
+        }
+    }
+    if (id != 6) SetCapture(g_app.window);
+}
+
+void OnButtonUp() {
+    if (g_app.pressedButton) {
+        if (g_app.buttonBar) g_app.buttonBar->Release(g_app.window, g_app.pressedButton);
+        g_app.pressedButton = 0;
+    }
+    KillTimer(g_app.window, 180);
+    if (g_app.tracking) {
+        KillTimer(g_app.window, 185);
+        g_app.tracking = 0;
+    }
+    ReleaseCapture();
+}
+
+void OnPaint() {
+    if (g_app.state == 1) {
+        PaintView(g_app.window, g_app.reduced.pixels, g_app.buttonBar, g_app.zoomController, g_app.reduced.width,
+                  g_app.reduced.height, g_srcSpan.x0, g_srcSpan.x1, g_srcSpan.y0, g_srcSpan.y1, g_app.dstSpan.x0,
+                  g_app.dstSpan.x1, g_app.dstSpan.y0, g_app.dstSpan.y1, 1);
+        return;
+    }
+    if (g_app.state == 2) {
+        const uint8_t* pixels = g_app.showBackup == 1 ? g_app.backup : g_app.full.pixels;
+        PaintView(g_app.window, pixels, g_app.buttonBar, g_app.zoomController, g_app.full.width, g_app.full.height,
+                  g_srcSpan.x0, g_srcSpan.x1, g_srcSpan.y0, g_srcSpan.y1, g_app.dstSpan.x0, g_app.dstSpan.x1,
+                  g_app.dstSpan.y0, g_app.dstSpan.y1, 1);
+        return;
+    }
+    // No picture: only the button bar, over a cleared photo area.
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(g_app.window, &ps);
+    RECT client;
+    GetClientRect(g_app.window, &client);
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom + 1);
+    if (mem && bitmap) {
+        HGDIOBJ old = SelectObject(mem, bitmap);
+        HBRUSH background = CreateSolidBrush(kViewBackground);
+        FillRect(mem, &client, background);
+        DeleteObject(background);
+        if (g_app.buttonBar) g_app.buttonBar->Draw(mem);
+        BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
+        SelectObject(mem, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (mem) DeleteDC(mem);
+    EndPaint(g_app.window, &ps);
+}
+
+void OnSize() {
+    RECT client;
+    GetClientRect(g_app.window, &client);
+    if (RectsEqual(client, g_clientRect)) return;
+    g_clientRect = client;
+    if (g_app.state == 2) {
+        FitView(g_app.window, g_app.full, &g_srcSpan, &g_app.dstSpan);
+    } else {
+        FitView(g_app.window, g_app.reduced, &g_srcSpan, &g_app.dstSpan);
+    }
+}
+
+void OnDestroy() {
+    if (g_app.menuBar) DestroyWindow(g_app.menuBar);
+    g_app.menuBar = nullptr;
+    free(g_app.backup);
+    g_app.backup = nullptr;
+    free(g_app.mask);
+    g_app.mask = nullptr;
+    ClearImageRecord(&g_app.full);
+    ClearImageRecord(&g_app.reduced);
+    if (g_app.mutex) CloseHandle(g_app.mutex);
+    g_app.mutex = nullptr;
+    if (g_app.buttonBar) {
+        g_app.buttonBar->ReleaseBitmaps();
+        delete g_app.buttonBar;
+        g_app.buttonBar = nullptr;
+    }
+    PostQuitMessage(0);
+}
+
+LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (LOWORD(wParam)) {
+        case CMD_OPEN:
+            OnOpen();
+            return 0;
+        case CMD_SAVE:
+            if (g_app.popup) {
+                DestroyWindow(g_app.popup);
+                return 0;
+            }
+            OnSave();
+            return 0;
+        case CMD_SAVE_AS:
+            return 0;
+        case CMD_MENU:
+            if (g_app.popup) {
+                DestroyWindow(g_app.popup);
+                g_app.popup = nullptr;
+            }
+            return 0;
+        case IDOK:
+        case CMD_POPUP_SECOND:
+            if (g_app.state == 2 &&
+                AppMessageBox(g_app.instance, window, kCaption, L"Undo all changes?", PANEL_OK_CANCEL) != 0)
+                return 0;
+            PostMessage(window, WM_COMMAND, CMD_OPEN, 0);
+            return 0;
+        case CMD_EXIT:
+        case CMD_QUIT:
+            SendMessage(window, WM_CLOSE, 0, 0);
+            return 0;
+        case CMD_ABOUT:
+            DialogBox(g_app.instance, MAKEINTRESOURCE(IDD_ABOUT), window, AboutDlgProc);
+            return 0;
+        case CMD_ZOOM_IN:
+        case CMD_ZOOM_OUT:
+            return 0;
+        default:
+            return DefWindowProc(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+int PyramidLevel(int longer) {
+    if (longer > 3250) return 4;
+    if (longer > 1650) return 3;
+    if (longer > 850) return 2;
+    if (longer > 420) return 1;
+    return 0;
+}
+
+LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    g_app.window = window;
+    switch (message) {
+        case WM_CREATE: {
+            SHMENUBARINFO info{};
+            info.cbSize = sizeof info;
+            info.hwndParent = window;
+            info.dwFlags = SHCMBF_HMENU | SHCMBF_HIDESIPBUTTON;
+            info.nToolBarId = IDM_SOFTKEYS;
+            info.hInstRes = g_app.instance;
+            g_app.menuBar = SHCreateMenuBar(&info) ? info.hwndMB : nullptr;
+            s_activateInfo = SHACTIVATEINFO{};
+            SHFullScreenWindow(window, 1);
+            PostMessage(window, WM_COMMAND, CMD_OPEN, 0);
+            return 0;
+        }
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        case WM_SIZE:
+            OnSize();
+            return 0;
+        case WM_ACTIVATE:
+            SHHandleWMActivate(window, wParam, lParam, &s_activateInfo, 0);
+            return 0;
+        case WM_SETTINGCHANGE:
+            SHHandleWMSettingChange(window, wParam, lParam, &s_activateInfo);
+            return 0;
+        case WM_PAINT:
+            OnPaint();
+            return 0;
+        case WM_ERASEBKGND:
+        case WM_INITMENUPOPUP:
+            return 0;
+        case WM_COMMAND:
+            return OnCommand(window, message, wParam, lParam);
+        case WM_TIMER:
+            return 0;
+        case WM_LBUTTONDOWN:
+            OnButtonDown(LOWORD(lParam), HIWORD(lParam));
+            return 0;
+        case WM_MOUSEMOVE:
+            return 0;
+        case WM_LBUTTONUP:
+            OnButtonUp();
+            return 0;
+        case WM_POPUP_CLOSED:
+            g_app.popup = nullptr;
+            return 0;
+        default:
+            return DefWindowProc(window, message, wParam, lParam);
+    }
+}
+
+std::string DescribeMainWindowState() {
+    char line[512];
+    std::string out;
+    auto add = [&](const char* fmt, auto... args) {
+        snprintf(line, sizeof line, fmt, args...);
+        out += line;
+        out += '\n';
+    };
+    add("state=%d", g_app.state);
+    add("level=%d", g_level);
+    add("full=%dx%d", g_app.full.pixels ? g_app.full.width : 0, g_app.full.pixels ? g_app.full.height : 0);
+    add("reduced=%dx%d", g_app.reduced.pixels ? g_app.reduced.width : 0,
+        g_app.reduced.pixels ? g_app.reduced.height : 0);
+    add("file=%s", g_app.full.pixels ? g_app.full.name : "");
+    add("brushMode=%d", g_app.brushMode);
+    add("subjectFound=%d", g_app.subjectFound);
+    add("showBackup=%d", g_app.showBackup);
+    add("zoom=%.4f", (double)g_zoom);
+    add("srcSpan=%d,%d,%d,%d", g_srcSpan.x0, g_srcSpan.x1, g_srcSpan.y0, g_srcSpan.y1);
+    add("dstSpan=%d,%d,%d,%d", g_app.dstSpan.x0, g_app.dstSpan.x1, g_app.dstSpan.y0, g_app.dstSpan.y1);
+    std::string looks;
+    for (int i = 0; i < 8; i++) {
+        if (i) looks += ',';
+        looks += std::to_string(g_app.buttonBar ? g_app.buttonBar->GetLook(i) : -1);
+    }
+    add("buttons=%s", looks.c_str());
+    char message[1024] = {0};
+    std::wstring text = OpenMessagePanelText();
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), (int)text.size(), message, sizeof message - 1, nullptr, nullptr);
+    add("message=%s", message);
+    return out;
+}

@@ -1,0 +1,73 @@
+// The main window: the loaded picture and its reduced copy, the subject mask,
+// the state of the work on them, and the handling of every command, bar button
+// and stylus event.
+#pragma once
+
+#include <string>
+
+#include "ZoomControls/SpanRect.h"
+#include "imaging/ImageRecord.h"
+#include "platform/win32.h"
+
+class ButtonBar;
+class ZoomController;
+
+// Commands (low word of WM_COMMAND's wParam).
+enum {
+    CMD_OPEN = 32771,
+    CMD_EXIT = 32772,
+    CMD_ZOOM_IN = 32773,
+    CMD_ZOOM_OUT = 32774,
+    CMD_SAVE_AS = 32817,
+    CMD_POPUP_SECOND = 32818,
+    CMD_SAVE = 32819,
+    CMD_MENU = 32824,
+    CMD_QUIT = 40000,
+    CMD_ABOUT = 40002,
+};
+
+// Sent by the Save pop-up when it closes.
+constexpr UINT WM_POPUP_CLOSED = 1529;
+
+// Pictures whose pixels take more bytes than this are refused on open.
+constexpr int kMaxOpenBytes = 6000000;
+
+struct AppState {
+    ImageRecord reduced;
+    ImageRecord full;
+    HINSTANCE instance;
+    HWND window;
+    HANDLE mutex;
+    uint8_t* backup;
+    uint8_t* mask;
+    SpanRect dstSpan;
+    POINT focus;
+    ZoomController* zoomController;
+    HWND menuBar;
+    int lastX, lastY;
+    int state;
+    int subjectFound;
+    int showBackup;
+    int brushMode;
+    HWND popup;
+    int tracking;
+    ButtonBar* buttonBar;
+    int pressedButton;
+    int dragArmed;
+    int barPress;
+};
+
+extern AppState g_app;
+extern int g_level;
+extern float g_zoom;
+extern RECT g_clientRect;
+extern SpanRect g_srcSpan;
+extern POINT g_pressPoint;
+
+LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Pyramid level of the reduced copy for a picture whose longer side is `longer`.
+int PyramidLevel(int longer);
+
+// The window's state as key=value lines, for scripted runs and tests.
+std::string DescribeMainWindowState();

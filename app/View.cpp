@@ -1,0 +1,122 @@
+#include "app/View.h"
+
+#include "app/ButtonBar.h"
+
+void FitView(HWND window, ImageRecord picture, SpanRect* src, SpanRect* dst) {
+    RECT rc;
+    GetClientRect(window, &rc);
+    int r = rc.right, b = rc.bottom;
+    if (picture.height == 0 || b == kButtonBarHeight) {
+        *src = SpanRect{0, 0, 0, 0};
+        *dst = SpanRect{0, 0, 0, 0};
+        return;
+    }
+    double aw = r, ah = b - kButtonBarHeight;
+    double areaAspect = aw / ah;
+    double pictureAspect = (double)picture.width / (double)picture.height;
+    if (pictureAspect == areaAspect) {
+        *dst = SpanRect{0, r - 1, 0, b - 81};
+    } else if (pictureAspect > areaAspect) {
+        double h = aw / pictureAspect;
+        int y0 = (int)((ah - h) * 0.5);
+        *dst = SpanRect{0, r - 1, y0, (int)(y0 + h - 1.0)};
+    } else {
+        double w = ah * pictureAspect;
+        int x0 = (int)((aw - w) * 0.5);
+        *dst = SpanRect{x0, (int)(x0 + w - 1.0), 0, b - 81};
+    }
+    *src = SpanRect{0, picture.width - 1, 0, picture.height - 1};
+}
+
+void PaintView(HWND window, const uint8_t* pixels, ButtonBar* bar, ZoomController*, int width, int height, int sx0,
+               int sx1, int sy0, int sy1, int dx0, int dx1, int dy0, int dy1, int insidePaint) {
+    if (!window || !pixels) return;
+    RECT client;
+    GetClientRect(window, &client);
+    PAINTSTRUCT ps{};
+    HDC dc = insidePaint ? BeginPaint(window, &ps) : GetDC(window);
+    if (!dc) return;
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+    if (mem && bitmap) {
+        HGDIOBJ old = SelectObject(mem, bitmap);
+        // The picture covers only part of the photo area; the rest is cleared so
+        // nothing of an earlier picture or zoom stays behind.
+        HBRUSH background = CreateSolidBrush(kViewBackground);
+        FillRect(mem, &client, background);
+        DeleteObject(background);
+
+        BITMAPINFO bmi{};
+        bmi.bmiHeader.biSize = 40;
+        bmi.bmiHeader.biWidth = width;
+        bmi.bmiHeader.biHeight = -height;
+        bmi.bmiHeader.biPlanes = 1;
+        bmi.bmiHeader.biBitCount = 24;
+        bmi.bmiHeader.biCompression = BI_RGB;
+        bmi.bmiHeader.biSizeImage = (DWORD)width * (DWORD)height * 3;
+        StretchDIBits(mem, dx0, dy0, dx1 - dx0 + 1, dy1 - dy0 + 1, sx0, sy0, sx1 - sx0 + 1, sy1 - sy0 + 1, pixels, &bmi,
+                      DIB_RGB_COLORS, SRCCOPY);
+        if (bar) bar->Draw(mem);
+        BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
+        SelectObject(mem, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (mem) DeleteDC(mem);
+    if (insidePaint) {
+        EndPaint(window, &ps);
+    } else {
+        ReleaseDC(window, dc);
+    }
+}
+
+SpanRect PanView(ImageRecord picture, int dx, int dy, SpanRect src, SpanRect dst) {
+    SpanRect out;
+    int vw = src.x1 - src.x0 + 1;
+    int shift = (int)(((float)vw / (float)(dst.x1 - dst.x0 + 1)) * (float)dx);
+    int x0 = src.x0 + shift;
+    if (x0 < 0) {
+        x0 = 0;
+    } else if (x0 + vw > picture.width) {
+        x0 = picture.width - vw;
+    }
+    out.x0 = x0;
+    out.x1 = x0 + vw - 1;
+
+    int vh = src.y1 - src.y0 + 1;
+    shift = (int)(((float)vh / (float)(dst.y1 - dst.y0 + 1)) * (float)dy);
+    int y0 = src.y0 + shift;
+    if (y0 < 0) {
+        y0 = 0;
+    } else if (y0 + vh > picture.height) {
+        y0 = picture.height - vh;
+    }
+    out.y0 = y0;
+    out.y1 = y0 + vh - 1;
+    return out;
+}
+
+POINT MapPointTrunc(int x, int y, SpanRect dst, SpanRect src) {
+    POINT p;
+    p.x = src.x0 + ((x - dst.x0) * (src.x1 - src.x0 + 1)) / (dst.x1 - dst.x0 + 1);
+    p.y = src.y0 + ((y - dst.y0) * (src.y1 - src.y0 + 1)) / (dst.y1 - dst.y0 + 1);
+    return p;
+}
+
+POINT MapPointRound(int x, int y, SpanRect dst, SpanRect src) {
+    POINT p;
+    int qx = ((src.x1 - src.x0 + 1) * 65536) / (dst.x1 - dst.x0 + 1);
+    p.x = src.x0 + ((qx * (x - dst.x0) + 32768) >> 16);  // arithmetic shift
+    if (p.x <= src.x0) p.x = src.x0;
+    int qy = ((src.y1 - src.y0 + 1) * 65536) / (dst.y1 - dst.y0 + 1);
+    p.y = src.y0 + ((qy * (y - dst.y0) + 32768) >> 16);
+    if (p.y <= src.y0) p.y = src.y0;
+    return p;
+}
+
+bool PointInSpan(int x, int y, int x0, int x1, int y0, int y1) {
+    return x0 <= x && x <= x1 && y0 <= y && y <= y1;
+}
+
+bool RectsEqual(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}

@@ -1,0 +1,96 @@
+// Lumetra's program entry on Linux: reads the command line, starts the platform
+// (a real window, or headless with a script), registers the resources and runs
+// the application.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/MainWindow.h"
+#include "app/WinMain.h"
+#include "platform/Platform.h"
+#include "resources/Resources.h"
+
+namespace {
+
+void Usage(FILE* out) {
+    fputs(
+        "usage: lumetra [--storage DIR] [--scale N] [--headless --script FILE]\n"
+        "\n"
+        "  --storage DIR   folder the picture chooser shows as \"My Storage\"\n"
+        "                  (default: ~/Pictures)\n"
+        "  --scale N       magnify the window N times (1 to 4) for large monitors\n"
+        "  --headless      run without a display, replaying --script\n"
+        "  --script FILE   commands for a headless run, one a line (see README)\n"
+        "  --config DIR    folder of the settings file (default: ~/.config/lumetra)\n"
+        "  --help          this text\n",
+        out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform::Options options;
+    std::string scriptPath;
+    for (int i = 1; i < argc; i++) {
+        std::string arg = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                fprintf(stderr, "lumetra: %s needs a value\n", name);
+                exit(2);
+            }
+            return argv[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            Usage(stdout);
+            return 0;
+        } else if (arg == "--headless") {
+            options.headless = true;
+        } else if (arg == "--storage") {
+            options.storageRoot = value("--storage");
+        } else if (arg == "--script") {
+            scriptPath = value("--script");
+        } else if (arg == "--scale") {
+            options.scale = atoi(value("--scale"));
+            if (options.scale < 1 || options.scale > 4) {
+                fprintf(stderr, "lumetra: --scale takes 1 to 4\n");
+                return 2;
+            }
+        } else if (arg == "--config") {
+            options.configDir = value("--config");
+        } else if (arg == "--runtime") {
+            options.runtimeDir = value("--runtime");
+        } else {
+            fprintf(stderr, "lumetra: unknown option '%s'\n", arg.c_str());
+            Usage(stderr);
+            return 2;
+        }
+    }
+    if (!scriptPath.empty()) {
+        if (!options.headless) {
+            fprintf(stderr, "lumetra: --script needs --headless\n");
+            return 2;
+        }
+        std::ifstream in(scriptPath);
+        if (!in) {
+            fprintf(stderr, "lumetra: cannot read script %s\n", scriptPath.c_str());
+            return 2;
+        }
+        std::stringstream text;
+        text << in.rdbuf();
+        std::string error;
+        if (!platform::ParseScript(text.str(), options.script, error)) {
+            fprintf(stderr, "lumetra: %s: %s\n", scriptPath.c_str(), error.c_str());
+            return 2;
+        }
+    }
+    if (!platform::Initialize(options)) return 1;
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(const_cast<platform::ResourceModule*>(LumetraResources()));
+    platform::RegisterResourceModule(instance, LumetraResources());
+    platform::SetStateReporter([](std::string& out) { out = DescribeMainWindowState(); });
+    int code = WinMain(instance, nullptr, nullptr, SW_SHOW);
+    platform::Shutdown();
+    return code;
+}

@@ -1,0 +1,79 @@
+#include "app_Session.h"
+
+#include <jpeglib.h>
+
+#include <cstdio>
+#include <sstream>
+#include <stdexcept>
+
+#include "app/MainWindow.h"
+#include "app/WinMain.h"
+#include "resources/Resources.h"
+
+SessionResult RunSession(const std::string& storage, const std::string& script,
+                         std::vector<platform::ScriptCommand> extra) {
+    SessionResult result;
+    static testing_support::TempDir runtime;  // locks and window files of this test process
+    platform::Options options;
+    options.headless = true;
+    options.storageRoot = storage;
+    options.runtimeDir = runtime.path();
+    options.configDir = runtime.path();
+    std::string error;
+    if (!platform::ParseScript(script, options.script, error)) throw std::runtime_error(error);
+    for (auto& c : extra) options.script.push_back(c);
+    options.echo = [&](std::string& text) {
+        result.output += text;
+        if (text.rfind("state=", 0) == 0) {
+            std::map<std::string, std::string> state;
+            std::istringstream lines(text);
+            std::string line;
+            while (std::getline(lines, line)) {
+                size_t eq = line.find('=');
+                if (eq != std::string::npos) state[line.substr(0, eq)] = line.substr(eq + 1);
+            }
+            result.states.push_back(state);
+        }
+    };
+    if (!platform::Initialize(options)) throw std::runtime_error("platform did not start");
+    g_app = AppState{};
+    g_level = 0;
+    g_zoom = 0;
+    g_clientRect = RECT{0, 0, 0, 0};
+    g_srcSpan = SpanRect{0, 0, 0, 0};
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(const_cast<platform::ResourceModule*>(LumetraResources()));
+    platform::RegisterResourceModule(instance, LumetraResources());
+    platform::SetStateReporter([](std::string& out) { out = DescribeMainWindowState(); });
+    result.exitCode = WinMain(instance, nullptr, nullptr, SW_SHOW);
+    platform::Shutdown();
+    return result;
+}
+
+void WriteTestJpeg(const std::string& path, int width, int height) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) throw std::runtime_error("cannot write " + path);
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    jpeg_stdio_dest(&c, f);
+    c.image_width = width;
+    c.image_height = height;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<JSAMPLE> row(width * 3);
+    while (c.next_scanline < c.image_height) {
+        for (int x = 0; x < width; x++) {
+            row[x * 3] = (JSAMPLE)(x * 255 / width);
+            row[x * 3 + 1] = (JSAMPLE)(c.next_scanline * 255 / height);
+            row[x * 3 + 2] = 128;
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    fclose(f);
+}

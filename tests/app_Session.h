@@ -1,0 +1,28 @@
+// Runs the real application headless in this process: a storage folder, a script
+// of stylus and key commands, and the state reports and exit code it produced.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "support/TestFiles.h"
+
+struct SessionResult {
+    int exitCode = -1;
+    std::string output;                                      // everything the run echoed
+    std::vector<std::map<std::string, std::string>> states;  // one per `state` command
+};
+
+// Screen position of the message panel's single OK button, and of its two buttons.
+constexpr int kPanelOkX = 240, kPanelOkY = 490;
+constexpr int kPanelTwoOkX = 130, kPanelCancelX = 350, kPanelButtonsY = 490;
+// The client area starts below the task bar.
+constexpr int kClientTop = platform::kTaskBarHeight;
+
+SessionResult RunSession(const std::string& storage, const std::string& script,
+                         std::vector<platform::ScriptCommand> extra = {});
+
+// Writes a colour JPEG of the given size (a smooth gradient) at `path`.
+void WriteTestJpeg(const std::string& path, int width, int height);
