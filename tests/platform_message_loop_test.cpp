@@ -1,0 +1,260 @@
+// The window manager and message loop under the headless backend: timers on the
+// virtual clock, delivery order, stylus routing and capture, modal loops, quitting.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/resources.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+using platform::ScriptCommand;
+
+std::vector<std::string> g_log;
+
+LRESULT LoggingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    switch (m) {
+        case WM_TIMER:
+            g_log.push_back("timer " + std::to_string(w) + " at " + std::to_string(GetTickCount()));
+            if (w == 7) KillTimer(h, 7);  // a one-shot
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONUP:
+            g_log.push_back(std::string(m == WM_LBUTTONDOWN ? "down "
+                                        : m == WM_MOUSEMOVE ? "move "
+                                                            : "up ") +
+                            std::to_string((short)LOWORD(l)) + "," + std::to_string((short)HIWORD(l)));
+            if (m == WM_LBUTTONDOWN) SetCapture(h);
+            if (m == WM_LBUTTONUP) ReleaseCapture();
+            return 0;
+        case WM_PAINT: {
+            g_log.push_back("paint");
+            PAINTSTRUCT ps;
+            BeginPaint(h, &ps);
+            EndPaint(h, &ps);
+            return 0;
+        }
+        case WM_USER:
+            g_log.push_back("user " + std::to_string(w));
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(3);
+            return 0;
+        default:
+            return DefWindowProc(h, m, w, l);
+    }
+}
+
+class LoopTest : public ::testing::Test {
+protected:
+    void Start(std::vector<ScriptCommand> script) {
+        g_log.clear();
+        platform::Options o;
+        o.headless = true;
+        o.runtimeDir = dir.path();
+        o.configDir = dir.path();
+        o.script = std::move(script);
+        ASSERT_TRUE(platform::Initialize(o));
+        WNDCLASS wc{};
+        wc.lpfnWndProc = LoggingProc;
+        wc.lpszClassName = L"LoopTest";
+        RegisterClass(&wc);
+        window = CreateWindow(L"LoopTest", L"Loop", WS_VISIBLE, 0, 52, 480, 640, nullptr, nullptr, nullptr, nullptr);
+    }
+    int Run() {
+        MSG msg;
+        while (GetMessage(&msg, nullptr, 0, 0)) {
+            TranslateMessage(&msg);
+            DispatchMessage(&msg);
+        }
+        return (int)msg.wParam;
+    }
+    void TearDown() override { platform::Shutdown(); }
+    std::vector<std::string> Without(const std::string& prefix) {
+        std::vector<std::string> out;
+        for (auto& s : g_log)
+            if (s.rfind(prefix, 0) != 0) out.push_back(s);
+        return out;
+    }
+    testing_support::TempDir dir;
+    HWND window = nullptr;
+};
+
+TEST_F(LoopTest, TimersFireInOrderOnVirtualTimeAndKillStopsThem) {
+    Start({ScriptCommand(ScriptCommand::Wait, 250)});
+    SetTimer(window, 1, 100, nullptr);
+    SetTimer(window, 7, 30, nullptr);
+    SetTimer(window, 2, 100, nullptr);  // due with timer 1: fires after it
+    Run();
+    EXPECT_EQ((std::vector<std::string>{"timer 7 at 30", "timer 1 at 100", "timer 2 at 100", "timer 1 at 200",
+                                        "timer 2 at 200"}),
+              Without("paint"));
+}
+
+TEST_F(LoopTest, RestartingATimerBeginsAFullPeriod) {
+    ScriptCommand restart(ScriptCommand::Call);
+    restart.call = [this] { SetTimer(window, 1, 100, nullptr); };
+    Start({ScriptCommand(ScriptCommand::Wait, 60), restart, ScriptCommand(ScriptCommand::Wait, 120)});
+    SetTimer(window, 1, 100, nullptr);
+    Run();
+    EXPECT_EQ((std::vector<std::string>{"timer 1 at 160"}), Without("paint"));
+}
+
+TEST_F(LoopTest, PostedMessagesComeBeforePaintingAndPaintingBeforeTimers) {
+    Start({});
+    SetTimer(window, 1, 1, nullptr);
+    ScriptCommand go(ScriptCommand::Wait, 5);
+    InvalidateRect(window, nullptr, FALSE);
+    PostMessage(window, WM_USER, 1, 0);
+    PostMessage(window, WM_USER, 2, 0);
+    MSG msg;
+    std::vector<UINT> order;
+    // Nothing is due on the clock yet: posted, then paint.
+    for (int i = 0; i < 3 && PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE); i++) {
+        order.push_back(msg.message);
+        DispatchMessage(&msg);
+    }
+    EXPECT_EQ((std::vector<UINT>{WM_USER, WM_USER, WM_PAINT}), order);
+    EXPECT_EQ((std::vector<std::string>{"user 1", "user 2", "paint"}), g_log);
+}
+
+TEST_F(LoopTest, CaptureKeepsTheStylusWithTheWindowOutsideIt) {
+    Start({ScriptCommand(ScriptCommand::Press, 100, 152), ScriptCommand(ScriptCommand::Move, 600, 900),
+           ScriptCommand(ScriptCommand::Release, 600, 900), ScriptCommand(ScriptCommand::Move, 120, 160)});
+    Run();
+    // Client coordinates: the window's client area starts 52 pixels down.
+    EXPECT_EQ((std::vector<std::string>{"down 100,100", "move 600,848", "up 600,848"}), Without("paint"))
+        << "no hover after the stylus is lifted";
+}
+
+TEST_F(LoopTest, AModalDialogDisablesItsOwnerAndWmQuitEndsEveryLoop) {
+    static const platform::DialogResource dialogs[] = {{5, WS_POPUP, 0, 0, 0, 0, L"Box", nullptr, 0, nullptr, 0}};
+    static const platform::ResourceModule module = {nullptr, 0, nullptr, 0, nullptr, 0, dialogs, 1, nullptr, 0};
+    bool ownerEnabledDuring = true;
+    ScriptCommand probe(ScriptCommand::Call);
+    probe.call = [&] {
+        // A tap on the owner while the dialog is up reaches nobody.
+        ownerEnabledDuring = EnableWindow(window, TRUE) == FALSE;
+        EnableWindow(window, FALSE);
+    };
+    Start({probe, ScriptCommand(ScriptCommand::Tap, 20, 700)});
+    platform::RegisterResourceModule(nullptr, &module);
+    INT_PTR r = DialogBox(nullptr, MAKEINTRESOURCE(5), window, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return 0; });
+    EXPECT_EQ(-1, r) << "the script ended: no answer";
+    EXPECT_FALSE(ownerEnabledDuring);
+    EXPECT_TRUE(Without("paint").empty()) << "the disabled owner got no stylus input";
+    MSG msg;
+    EXPECT_FALSE(GetMessage(&msg, nullptr, 0, 0)) << "the outer loop sees the quit too";
+    EXPECT_TRUE(IsWindowVisible(window));
+}
+
+TEST_F(LoopTest, DestroyingTheWindowPostsItsQuitCode) {
+    ScriptCommand close(ScriptCommand::Call);
+    close.call = [this] { SendMessage(window, WM_CLOSE, 0, 0); };
+    Start({close, ScriptCommand(ScriptCommand::State)});
+    EXPECT_EQ(3, Run());
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(LoopTest, AcceleratorsTranslateCtrlKeysIntoCommands) {
+    static const ACCEL keys[] = {{FVIRTKEY | FNOINVERT | FCONTROL, 'Q', 40000}};
+    static const platform::AccelResource accels[] = {{2, keys, 1}};
+    static const platform::ResourceModule module = {nullptr, 0, accels, 1, nullptr, 0, nullptr, 0, nullptr, 0};
+    Start({ScriptCommand(ScriptCommand::Key, 0, 0, L"q"), ScriptCommand(ScriptCommand::Key, 0, 0, L"ctrl+q")});
+    platform::RegisterResourceModule(nullptr, &module);
+    HACCEL accel = LoadAccelerators(nullptr, MAKEINTRESOURCE(2));
+    ASSERT_NE(nullptr, accel);
+    std::vector<WPARAM> commands;
+    MSG msg;
+    while (GetMessage(&msg, nullptr, 0, 0)) {
+        if (msg.message == WM_KEYDOWN) {
+            MSG copy = msg;
+            bool translated = TranslateAccelerator(window, accel, &copy);
+            commands.push_back(translated ? 1 : 0);
+        }
+        DispatchMessage(&msg);
+    }
+    EXPECT_EQ((std::vector<WPARAM>{0, 1}), commands) << "plain q is no accelerator, ctrl+q is";
+}
+
+TEST(Script, LinesAreParsedAndMistakesNamed) {
+    std::vector<ScriptCommand> out;
+    std::string error;
+    ASSERT_TRUE(
+        platform::ParseScript("# tour\ntap 10 20\nwait 200  # settle\nkey ctrl+q\nscreenshot a b.png\n", out, error));
+    ASSERT_EQ(4u, out.size());
+    EXPECT_EQ(ScriptCommand::Tap, out[0].kind);
+    EXPECT_EQ(20, out[0].y);
+    EXPECT_EQ(200, out[1].x);
+    EXPECT_EQ(L"ctrl+q", out[2].text);
+    EXPECT_EQ("a b.png", out[3].path);
+    out.clear();
+    EXPECT_FALSE(platform::ParseScript("tap 10\n", out, error));
+    EXPECT_NE(std::string::npos, error.find("line 1"));
+    EXPECT_FALSE(platform::ParseScript("state\nfly 1 2\n", out, error));
+    EXPECT_NE(std::string::npos, error.find("line 2"));
+    EXPECT_FALSE(platform::ParseScript("wait -5\n", out, error));
+}
+
+TEST(Kernel, ANamedMutexIsHeldOncePerMachineAndFreedOnClose) {
+    testing_support::TempDir dir;
+    platform::Options o;
+    o.headless = true;
+    o.runtimeDir = dir.path();
+    ASSERT_TRUE(platform::Initialize(o));
+    HANDLE first = CreateMutex(nullptr, TRUE, L"Lumetra");
+    EXPECT_NE(ERROR_ALREADY_EXISTS, GetLastError());
+    HANDLE second = CreateMutex(nullptr, TRUE, L"Lumetra");
+    EXPECT_EQ(ERROR_ALREADY_EXISTS, GetLastError());
+    CloseHandle(second);
+    CloseHandle(first);
+    HANDLE third = CreateMutex(nullptr, TRUE, L"Lumetra");
+    EXPECT_NE(ERROR_ALREADY_EXISTS, GetLastError()) << "closing releases the name";
+    CloseHandle(third);
+    platform::Shutdown();
+}
+
+TEST(Registry, StringsAndNumbersSurviveAndMissingValuesFail) {
+    testing_support::TempDir dir;
+    platform::Options o;
+    o.headless = true;
+    o.configDir = dir.path();
+    ASSERT_TRUE(platform::Initialize(o));
+    const wchar_t* key = L"Software\\Korvex\\Filora\\Dirsela";
+    wchar_t buf[260];
+    EXPECT_TRUE(FAILED(SHRegQueryString(HKEY_CURRENT_USER, key, L"Folder_Path_0", buf, 260)));
+    ASSERT_EQ(S_OK, SHRegSetString(HKEY_CURRENT_USER, key, L"Folder_Path_0", L"/home/me/Fotos \u00e9t\u00e9"));
+    ASSERT_EQ(S_OK, SHRegSetDWORD(HKEY_CURRENT_USER, L"Software\\Korvex\\ZelFramework", L"CaptureDump", 1));
+    ASSERT_EQ(S_OK, SHRegSetString(HKEY_CURRENT_USER, key, L"Folder_Path_0", L"/home/me/Later"));
+    ASSERT_EQ(S_OK, SHRegQueryString(HKEY_CURRENT_USER, key, L"Folder_Path_0", buf, 260));
+    EXPECT_STREQ(L"/home/me/Later", buf) << "a value written again replaces the old one";
+    DWORD dump = 0;
+    ASSERT_EQ(S_OK, SHRegQueryDWORD(HKEY_CURRENT_USER, L"Software\\Korvex\\ZelFramework", L"CaptureDump", &dump));
+    EXPECT_EQ(1u, dump);
+    EXPECT_TRUE(FAILED(SHRegQueryDWORD(HKEY_CURRENT_USER, key, L"Folder_Path_0", &dump))) << "a string is no DWORD";
+    wchar_t small[5];
+    ASSERT_EQ(S_OK, SHRegQueryString(HKEY_CURRENT_USER, key, L"Folder_Path_0", small, 5));
+    EXPECT_STREQ(L"/hom", small) << "a short buffer is filled and terminated";
+    platform::Shutdown();
+}
+
+TEST(Text, FileNamesRoundTripThroughTheSystemCodePage) {
+    const wchar_t* name = L"caf\u00e9 \u65e5\u672c \U0001F600.jpg";
+    char narrow[64];
+    ASSERT_TRUE(WidePathToNative(name, narrow, sizeof narrow));
+    wchar_t back[64];
+    MultiByteToWideChar(CP_ACP, 0, narrow, -1, back, 64);
+    EXPECT_STREQ(name, back);
+    char tiny[6];
+    EXPECT_FALSE(WidePathToNative(name, tiny, sizeof tiny)) << "a path that does not fit is refused, not cut";
+    // A character that does not fit whole is left out rather than split.
+    char cut[5] = {1, 1, 1, 1, 1};
+    int n = WideCharToMultiByte(CP_ACP, 0, L"ab\u65e5", 3, cut, 4, nullptr, nullptr);
+    EXPECT_EQ(2, n);
+}
+
+}  // namespace
