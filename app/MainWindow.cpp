@@ -12,6 +12,7 @@
 #include "dialogs/OpenFlow.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/LoadPicture.h"
+#include "imaging/PyramidLevel.h"
 #include "imaging/ResizePicture.h"
 #include "resources/resource_ids.h"
 
@@ -353,14 +354,6 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
-
-int PyramidLevel(int longer) {
-    if (longer > 3250) return 4;
-    if (longer > 1650) return 3;
-    if (longer > 850) return 2;
-    if (longer > 420) return 1;
-    return 0;
-}
 
 LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     g_app.window = window;

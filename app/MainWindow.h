@@ -66,8 +66,5 @@ extern POINT g_pressPoint;
 
 LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Pyramid level of the reduced copy for a picture whose longer side is `longer`.
-int PyramidLevel(int longer);
-
 // The window's state as key=value lines, for scripted runs and tests.
 std::string DescribeMainWindowState();
