@@ -93,6 +93,15 @@ void ReleasePictures() {
     ClearImageRecord(&g_app.full);
 }
 
+// Gives up a picture that cannot be shown (unreadable, or no memory for its
+// working copy): the window goes back to no picture and says so.
+void DropPicture() {
+    ReleasePictures();
+    g_app.state = 0;
+    Repaint();
+    Notice(L"Too Large or incorrect file !");
+}
+
 void OnOpen() {
     ReleasePictures();
     g_app.subjectFound = g_app.showBackup = g_app.state = g_app.brushMode = 0;
@@ -121,10 +130,7 @@ void OnOpen() {
     g_level = PyramidLevel(longer);
     if (!MakeReducedCopy()) {
         // Not enough memory for the working copy: nothing is shown half-made.
-        ReleasePictures();
-        g_app.state = 0;
-        Repaint();
-        Notice(L"Too Large or incorrect file !");
+        DropPicture();
         return;
     }
     SetEditingLooks();
@@ -160,18 +166,12 @@ void OnReset() {
         ClearImageRecord(&g_app.full);
         // The picture is read again from storage, so a saved effect stays.
         if (!LoadPicture(path, name, &g_app.full)) {
-            ReleasePictures();
-            g_app.state = 0;
-            Repaint();
-            Notice(L"Too Large or incorrect file !");
+            DropPicture();
             return;
         }
         memcpy(g_app.full.folder, folder, sizeof folder);
         if (!MakeReducedCopy()) {
-            ReleasePictures();
-            g_app.state = 0;
-            Repaint();
-            Notice(L"Too Large or incorrect file !");
+            DropPicture();
             return;
         }
         FitView(g_app.window, g_app.reduced, &g_srcSpan, &g_app.dstSpan);
@@ -182,10 +182,7 @@ void OnReset() {
     free(g_app.backup);
     g_app.backup = nullptr;
     if (!MakeReducedCopy()) {
-        ReleasePictures();
-        g_app.state = 0;
-        Repaint();
-        Notice(L"Too Large or incorrect file !");
+        DropPicture();
         return;
     }
     FitView(g_app.window, g_app.reduced, &g_srcSpan, &g_app.dstSpan);
