@@ -1,0 +1,284 @@
+// Cutting training windows the way the runtime sees them, and the data split.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "subject/FaceDetector.h"
+#include "tools/train_cascade/CascadeFiles.h"
+#include "tools/train_cascade/Dataset.h"
+#include "tools/train_cascade/EyeTraining.h"
+#include "tools/train_cascade/FaceTraining.h"
+#include "tools/train_cascade/Validate.h"
+
+using namespace train;
+
+namespace {
+
+Grey Flat(int w, int h, uint8_t value) {
+    Grey g;
+    g.width = w;
+    g.height = h;
+    g.pixels.assign(static_cast<size_t>(w) * h, value);
+    return g;
+}
+
+void FillRect(Grey* g, int x0, int y0, int x1, int y1, uint8_t value) {
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) g->pixels[static_cast<size_t>(y) * g->width + x] = value;
+}
+
+}  // namespace
+
+TEST(PictureTest, MirrorPadReflectsTheBorder) {
+    Grey g = Flat(3, 2, 0);
+    for (int i = 0; i < 6; ++i) g.pixels[i] = static_cast<uint8_t>(10 * i);
+    Grey p = MirrorPad(g, 2);
+    ASSERT_EQ(p.width, 7);
+    ASSERT_EQ(p.height, 6);
+    EXPECT_EQ(p.at(2, 2), g.at(0, 0));
+    EXPECT_EQ(p.at(1, 2), g.at(0, 0));  // pixel -1 repeats pixel 0
+    EXPECT_EQ(p.at(0, 2), g.at(1, 0));
+    EXPECT_EQ(p.at(6, 5), g.at(1, 0));  // (4, 3) -> (1, 0) after two reflections
+    EXPECT_EQ(p.at(5, 0), g.at(2, 1));
+}
+
+TEST(PictureTest, FlippingTwiceRestoresThePicture) {
+    Grey g = Flat(5, 3, 0);
+    for (size_t i = 0; i < g.pixels.size(); ++i) g.pixels[i] = static_cast<uint8_t>(i * 13);
+    Grey f = FlipHorizontal(g);
+    EXPECT_EQ(f.at(0, 1), g.at(4, 1));
+    EXPECT_EQ(FlipHorizontal(f).pixels, g.pixels);
+}
+
+TEST(DataSplitTest, KeepsAllPhotosOfOnePersonTogetherAcrossFolders) {
+    FaceRecord a{"lfw150/Jane_Q_Doe_0001.jpg", "lfw_deepfunneled_150", 0, 0, 0, 0};
+    FaceRecord b{"lfwtight/Jane_Q_Doe_0017.jpg", "lfw_tight_crops", 0, 0, 0, 0};
+    EXPECT_EQ(SplitKey(a), SplitKey(b));
+    EXPECT_EQ(FaceHeldOut(a), FaceHeldOut(b));
+    FaceRecord u{"utk/25_0_1_2017.jpg", "utkface_aligned", 0, 0, 0, 0};
+    EXPECT_EQ(SplitKey(u), "25_0_1_2017.jpg");
+}
+
+TEST(DataSplitTest, HoldsOutAboutATenthOfFacesAndAFifthOfPhotos) {
+    int faces = 0, photos = 0;
+    const int n = 4000;
+    for (int i = 0; i < n; ++i) {
+        FaceRecord r{"utk/" + std::to_string(i) + "_1_0_x.jpg", "utkface_aligned", 0, 0, 0, 0};
+        faces += FaceHeldOut(r) ? 1 : 0;
+        photos += NonFaceHeldOut("dtd/banded_" + std::to_string(i) + ".jpg") ? 1 : 0;
+    }
+    EXPECT_NEAR(faces / double(n), 0.10, 0.02);
+    EXPECT_NEAR(photos / double(n), 0.20, 0.03);
+}
+
+TEST(FaceWindowTest, PutsTheEyeMidpointAtTheWindowsAnchor) {
+    // Eyes 110 pixels apart reduce to the window's 11 when the picture shrinks ten
+    // times; a bright 10 x 10 block just right of and below the eye midpoint becomes
+    // copy pixel (11, 8), where the window anchors that midpoint.
+    FacePicture face;
+    face.grey = Flat(220, 240, 40);
+    FillRect(&face.grey, 110, 80, 120, 90, 200);
+    face.leftX = 55;
+    face.rightX = 165;
+    face.leftY = face.rightY = 80;
+    FaceCutOptions exact{1.0, 0.0};
+    std::mt19937 rng(3);
+    Samples s;
+    s.dim = kFacePositions;
+    CutFaceWindows(face, 1, exact, rng, &s);
+    ASSERT_EQ(s.size(), 1u);
+    const int centre = (8 - 1) * kFaceGridWidth + (11 - 1);
+    EXPECT_EQ(s.sample(0)[centre], 16);  // only the centre is brighter than the mean
+    int marked = 0;
+    for (int p = 0; p < kFacePositions; ++p) marked += s.sample(0)[p] != 0 ? 1 : 0;
+    EXPECT_EQ(marked, 9);
+
+    // In the mirror image the block lies left of the midpoint.
+    Samples m;
+    m.dim = kFacePositions;
+    CutFaceWindows(MirrorFace(face), 1, exact, rng, &m);
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_EQ(m.sample(0)[centre - 1], 16);
+}
+
+TEST(FaceWindowTest, JitteredWindowsStayNearTheAnchor) {
+    FacePicture face;
+    face.grey = Flat(400, 400, 40);
+    FillRect(&face.grey, 193, 143, 207, 157, 220);  // marks the eye midpoint
+    face.leftX = 150;
+    face.rightX = 250;
+    face.leftY = face.rightY = 150;
+    std::mt19937 rng(11);
+    Samples s;
+    s.dim = kFacePositions;
+    CutFaceWindows(face, 50, FaceCutOptions{}, rng, &s);
+    ASSERT_EQ(s.size(), 50u);
+    for (size_t i = 0; i < s.size(); ++i) {
+        // Every copy pixel of the mark (its own census bit set) stays within two
+        // pixels of the anchor.
+        int marked = 0;
+        for (int p = 0; p < kFacePositions; ++p) {
+            if (!(s.sample(i)[p] & 16)) continue;
+            ++marked;
+            int x = p % kFaceGridWidth + 1, y = p / kFaceGridWidth + 1;
+            EXPECT_LE(std::abs(x - 11), 2) << i;
+            EXPECT_LE(std::abs(y - 8), 2) << i;
+        }
+        EXPECT_GE(marked, 1) << i;
+    }
+}
+
+TEST(FaceCopyTest, FollowsTheDetectorsCopySizes) {
+    int w, h;
+    FaceCopySize(640, 480, 36, &w, &h);
+    EXPECT_EQ(w, 36);
+    EXPECT_EQ(h, 27);
+    FaceCopySize(480, 640, 220, &w, &h);
+    EXPECT_EQ(w, 165);
+    EXPECT_EQ(h, 220);
+    FaceCopySize(300, 300, 60, &w, &h);
+    EXPECT_EQ(w, 60);
+    EXPECT_EQ(h, 60);
+    std::vector<int> sides = CopySides(24, 800, 1.08);
+    for (int s : FaceScales) EXPECT_NE(std::find(sides.begin(), sides.end(), s), sides.end()) << s;
+    for (size_t i = 1; i < sides.size(); ++i) {
+        EXPECT_GT(sides[i], sides[i - 1]);
+        EXPECT_LE(sides[i], sides[i - 1] * 1.08 + 1);
+    }
+    EXPECT_EQ(sides.front(), 24);
+    EXPECT_LE(sides.back(), 800);
+}
+
+TEST(EyeQuarterTest, BoxesSurroundTheEyesLikeDetectorBoxes) {
+    std::mt19937 rng(5);
+    BoxJitter jitter{1.1, 1.0 / 16, 1.0 / 10};
+    for (int i = 0; i < 200; ++i) {
+        Box b = JitteredFaceBox(100, 120, 144, 120, jitter, rng);
+        double w = b.x1 - b.x0, h = b.y1 - b.y0;
+        EXPECT_NEAR(w, 88, 88 * 0.1 + 1);
+        EXPECT_NEAR(h / w, 24.0 / 22.0, 0.03);
+        // The eye midpoint sits at (1/2, 1/3) of the box, give or take the shifts.
+        EXPECT_NEAR((122 - b.x0) / w, 0.5, 1.0 / 16 + 0.02);
+        EXPECT_NEAR((120 - b.y0) / h, 1.0 / 3, 1.0 / 10 + 0.02);
+    }
+    // Without jitter the box is the detector's window scaled to the eye distance.
+    Box exact = JitteredFaceBox(100, 120, 144, 120, BoxJitter{1.0, 0.0, 0.0}, rng);
+    EXPECT_EQ(exact.x0, 78);
+    EXPECT_EQ(exact.y0, 88);
+    EXPECT_EQ(exact.x1, 166);
+    EXPECT_EQ(exact.y1, 184);
+}
+
+TEST(EyeQuarterTest, MirroredRightQuarterMatchesTheLeftOneOfASymmetricFace) {
+    Grey g = Flat(200, 200, 60);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 100; ++x) {
+            uint8_t v = static_cast<uint8_t>((x * 7 + y * 3) % 256);
+            g.pixels[y * 200 + x] = g.pixels[y * 200 + 199 - x] = v;
+        }
+    double eyes[4] = {78, 90, 122, 90};  // symmetric about x = 100
+    std::vector<EyeQuarter> q;
+    ASSERT_TRUE(MakeEyeQuarters(g, Box{56, 58, 144, 154}, eyes, &q));
+    ASSERT_EQ(q.size(), 2u);
+    ASSERT_EQ(q[0].size(), 5u);  // widths 35, 32, 29, 26, 23
+    ASSERT_EQ(q[0].size(), q[1].size());
+    for (size_t k = 0; k < q[0].size(); ++k) {
+        EXPECT_EQ(q[0][k].width, 35 - 3 * static_cast<int>(k));
+        EXPECT_EQ(q[0][k].codes, q[1][k].codes) << k;
+        EXPECT_DOUBLE_EQ(q[0][k].eyeX, q[1][k].eyeX);
+        EXPECT_DOUBLE_EQ(q[0][k].eyeY, q[1][k].eyeY);
+        // The eye is 22 of 44 quarter pixels across and 32 of 48 down.
+        EXPECT_NEAR(q[0][k].eyeX / q[0][k].width, 0.5, 0.03);
+        EXPECT_NEAR(q[0][k].eyeY / q[0][k].height, 32.0 / 48, 0.03);
+    }
+}
+
+TEST(EyeQuarterTest, RefusesBoxesReachingPastThePicture) {
+    Grey g = Flat(100, 100, 60);
+    std::vector<EyeQuarter> q;
+    EXPECT_FALSE(MakeEyeQuarters(g, Box{60, 10, 101, 55}, nullptr, &q));
+    EXPECT_FALSE(MakeEyeQuarters(g, Box{10, 60, 54, 108}, nullptr, &q));
+    EXPECT_TRUE(q.empty());
+    EXPECT_TRUE(MakeEyeQuarters(g, Box{56, 52, 100, 100}, nullptr, &q));
+    EXPECT_EQ(q.size(), 2u);
+    EXPECT_LT(q[0][0].eyeX, 0);
+}
+
+TEST(EyeQuarterTest, WindowDistanceIsMeasuredFromTheWindowCentre) {
+    EyeCopy c;
+    c.width = 35;
+    c.height = 38;
+    c.eyeX = 17.5;
+    c.eyeY = 20.5;
+    EXPECT_DOUBLE_EQ(EyeWindowDistance(c, 10, 13), 0.0);
+    EXPECT_DOUBLE_EQ(EyeWindowDistance(c, 13, 17), 5.0);
+}
+
+TEST(ValidationRuleTest, BothEyesMustLieWithinTheTolerance) {
+    // True eyes 40 apart: the limit is 14 pixels at 0.35.
+    EXPECT_TRUE(EyesMatch(110, 100, 150, 100, 100, 100, 140, 100, 0.35));
+    EXPECT_FALSE(EyesMatch(115, 100, 140, 100, 100, 100, 140, 100, 0.35));
+    EXPECT_FALSE(EyesMatch(100, 100, 140, 115, 100, 100, 140, 100, 0.35));
+    EXPECT_TRUE(EyesMatch(100, 100, 140, 115, 100, 100, 140, 100, 0.4));
+}
+
+namespace {
+
+std::vector<Grey> NoisePictures() {
+    std::vector<Grey> pictures = {Flat(60, 50, 0), Flat(50, 70, 0), Flat(90, 90, 0)};
+    std::mt19937 rng(17);
+    for (Grey& g : pictures)
+        for (uint8_t& p : g.pixels) p = static_cast<uint8_t>(rng() % 256);
+    return pictures;
+}
+
+// A first stage that every window passes: zero tables, threshold 0.
+IntStage PassEverything() {
+    IntStage s;
+    s.positions.push_back((kFaceFirstY[0] - 1) * kFaceGridWidth + kFaceFirstX[0] - 1);
+    s.values.push_back({});
+    s.threshold = 0;
+    return s;
+}
+
+}  // namespace
+
+TEST(NegativeWindowTest, RandomWindowsComeToTheTargetWhateverTheThreads) {
+    auto pictures = NoisePictures();
+    std::vector<int> sides = CopySides(24, 90, 1.2);
+    Samples one = RandomFaceNegatives(pictures, sides, 40, 5, 1);
+    Samples two = RandomFaceNegatives(pictures, sides, 40, 5, 2);
+    EXPECT_EQ(one.size(), 40u);
+    EXPECT_EQ(one.codes, two.codes);
+    Samples other = RandomFaceNegatives(pictures, sides, 40, 6, 1);
+    EXPECT_NE(one.codes, other.codes);
+}
+
+TEST(NegativeWindowTest, BootstrapScansEveryWindowTheDetectorScans) {
+    auto pictures = NoisePictures();
+    std::vector<int> sides = CopySides(24, 90, 1.2);
+    BootstrapResult one = BootstrapFaceNegatives(pictures, {PassEverything()}, sides, 100, 3, 1, 4);
+    BootstrapResult two = BootstrapFaceNegatives(pictures, {PassEverything()}, sides, 100, 3, 2, 4);
+    uint64_t expected = 0;
+    for (const Grey& g : pictures)
+        for (int s : sides) {
+            if (s > std::max(g.width, g.height)) continue;
+            int w, h;
+            FaceCopySize(g.width, g.height, s, &w, &h);
+            if (w >= 23 && h >= 25) expected += 2 * static_cast<uint64_t>((h - 25) / 2 + 1) * (w - 22);
+        }
+    EXPECT_GT(expected, 100u);
+    EXPECT_EQ(one.scanned, expected);
+    EXPECT_EQ(one.passed, expected);
+    EXPECT_EQ(one.windows.size(), 100u);
+    EXPECT_EQ(one.windows.codes, two.windows.codes);
+    ASSERT_EQ(one.boxes.size(), pictures.size());
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        EXPECT_EQ(one.boxes[i].size(), 4u);
+        for (const FaceBoxHit& b : one.boxes[i]) {
+            EXPECT_GE(b.x0, 0);
+            EXPECT_LE(b.x1, pictures[i].width);
+            EXPECT_LE(b.y1, pictures[i].height);
+        }
+    }
+}
