@@ -1,0 +1,127 @@
+// The trained detector on real photos, run the way the application runs it: the
+// picture's reduced working copy, its grey copy, the face scan and the eyes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "imaging/LoadPicture.h"
+#include "imaging/PyramidLevel.h"
+#include "imaging/ResizePicture.h"
+#include "subject/EyeVerifier.h"
+#include "subject/FaceDetector.h"
+#include "subject/MakeGreyImage.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+struct Grey {
+    int width = 0, height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+struct VerifiedFace {
+    FaceBox box;
+    EyePoint left, right;
+};
+
+// The grey reduced copy the application scans, optionally only a part of it.
+Grey ReducedGrey(const std::string& sample, int cropX0 = 0, int cropY0 = 0, int cropX1 = -1, int cropY1 = -1) {
+    std::string path = std::string(LUMETRA_SOURCE_DIR) + "/samples/" + sample;
+    std::wstring wide(path.begin(), path.end());
+    ImageRecord full{};
+    EXPECT_EQ(1, LoadPicture(wide.c_str(), L"sample", &full)) << path;
+    int level = PyramidLevel(std::max(full.width, full.height));
+    int w = full.width >> level, h = full.height >> level;
+    std::vector<uint8_t> reduced((size_t)w * h * 3);
+    ResizePicture(full.pixels, full.width, full.height, reduced.data(), w, h, 1);
+    ClearImageRecord(&full);
+    std::vector<uint8_t> grey((size_t)w * h);
+    MakeGreyImage(reduced.data(), grey.data(), w, h);
+    if (cropX1 < 0) cropX1 = w;
+    if (cropY1 < 0) cropY1 = h;
+    Grey out;
+    out.width = cropX1 - cropX0;
+    out.height = cropY1 - cropY0;
+    for (int y = cropY0; y < cropY1; y++)
+        out.pixels.insert(out.pixels.end(), grey.begin() + (size_t)y * w + cropX0,
+                          grey.begin() + (size_t)y * w + cropX1);
+    return out;
+}
+
+std::vector<VerifiedFace> Find(const Grey& g) {
+    std::vector<VerifiedFace> out;
+    int n = DetectFaces(g.pixels.data(), g.width, g.height);
+    std::vector<FaceBox> boxes(FaceBoxes(), FaceBoxes() + n);
+    for (const FaceBox& b : boxes) {
+        if (!VerifyEyes(g.pixels.data(), g.width, g.height, b.x0, b.y0, b.x1, b.y1)) continue;
+        VerifiedFace f{b, {}, {}};
+        GetEyeCentres(&f.left, &f.right);
+        out.push_back(f);
+    }
+    return out;
+}
+
+TEST(RealPhotos, ThePortraitsGiveOneVerifiedFaceWithItsEyesInTheUpperQuarters) {
+    for (const char* sample : {"astronaut_single.jpg", "grace_hopper_single.jpg"}) {
+        SCOPED_TRACE(sample);
+        auto faces = Find(ReducedGrey(sample));
+        ASSERT_EQ(1u, faces.size());
+        const VerifiedFace& f = faces[0];
+        int midX = (f.box.x0 + f.box.x1) / 2, midY = (f.box.y0 + f.box.y1) / 2;
+        EXPECT_TRUE(f.left.x >= f.box.x0 && f.left.x < midX && f.left.y >= f.box.y0 && f.left.y < midY);
+        EXPECT_TRUE(f.right.x >= midX && f.right.x < f.box.x1 && f.right.y >= f.box.y0 && f.right.y < midY);
+        // Upright portraits: the eyes lie level, a plausible distance apart.
+        int distance = f.right.x - f.left.x;
+        EXPECT_GT(distance, (f.box.x1 - f.box.x0) / 4);
+        EXPECT_LT(std::abs(f.right.y - f.left.y), distance / 4 + 1);
+    }
+}
+
+TEST(RealPhotos, PartsOfPhotosWithoutAFaceGiveNone) {
+    // Reduced copies are 256 x 256 (astronaut), 320 x 213 (skater), 320 x 211 (dinner).
+    EXPECT_TRUE(Find(ReducedGrey("astronaut_single.jpg", 0, 150, 256, 256)).empty()) << "suit, helmet, flag";
+    EXPECT_TRUE(Find(ReducedGrey("coco_349860_skater_distant.jpg", 0, 0, 140, 213)).empty()) << "sky and ramp";
+    EXPECT_TRUE(Find(ReducedGrey("coco_000790_dinner_group.jpg", 0, 140, 320, 211)).empty()) << "table top";
+    EXPECT_TRUE(Find(ReducedGrey("grace_hopper_single.jpg", 0, 200, 256, 300)).empty()) << "uniform and medals";
+}
+
+TEST(RealPhotos, PatternsAndNoiseGiveNoFace) {
+    std::mt19937 rng(7);
+    const int w = 320, h = 240;
+    std::vector<std::vector<uint8_t>> pictures(4, std::vector<uint8_t>(w * h));
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            pictures[0][y * w + x] = (uint8_t)(x * 255 / w);                                        // gradient
+            pictures[1][y * w + x] = ((x / 8 + y / 8) & 1) ? 230 : 20;                              // checkerboard
+            pictures[2][y * w + x] = (uint8_t)(rng() & 255);                                        // noise
+            pictures[3][y * w + x] = (uint8_t)(128 + 100 * std::sin(x * 0.3) * std::cos(y * 0.2));  // waves
+        }
+    for (size_t i = 0; i < pictures.size(); i++) {
+        Grey g{w, h, pictures[i]};
+        EXPECT_TRUE(Find(g).empty()) << "pattern " << i;
+    }
+}
+
+TEST(DetectTool, PrintsOneJsonLinePerFileAndFailsOnUnreadableOnes) {
+    testing_support::TempDir dir;
+    testing_support::WriteBytes(dir.File("bad.jpg"), {'x'});
+    std::string tool = std::string(LUMETRA_BINARY_DIR) + "/tools/lumetra-detect/lumetra-detect";
+    std::string cmd = tool + " '" + std::string(LUMETRA_SOURCE_DIR) + "/samples/astronaut_single.jpg' '" +
+                      dir.File("bad.jpg") + "' > '" + dir.File("out.json") + "' 2> '" + dir.File("err.txt") + "'";
+    int status = system(cmd.c_str());
+    EXPECT_NE(0, status) << "an unreadable file makes the run fail";
+    auto out = testing_support::ReadBytes(dir.File("out.json"));
+    std::string json(out.begin(), out.end());
+    EXPECT_NE(std::string::npos, json.find("\"width\": 512, \"height\": 512")) << json;
+    EXPECT_NE(std::string::npos, json.find("\"verified\": true, \"eyes\": [[")) << json;
+    EXPECT_EQ(1, std::count(json.begin(), json.end(), '\n')) << "one line for the readable file";
+    auto err = testing_support::ReadBytes(dir.File("err.txt"));
+    EXPECT_NE(std::string::npos, std::string(err.begin(), err.end()).find("bad.jpg"));
+}
+
+}  // namespace

@@ -1,0 +1,285 @@
+// lumetra-detect: runs the subject finder's face detector and eye verifier on
+// picture files the way the application does, and prints one JSON line per file.
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "imaging/ImageRecord.h"
+#include "imaging/LoadPicture.h"
+#include "imaging/PyramidLevel.h"
+#include "imaging/ResizePicture.h"
+#include "platform/win32.h"
+#include "subject/EyeVerifier.h"
+#include "subject/FaceDetector.h"
+#include "subject/MakeGreyImage.h"
+#include "tools/lumetra-detect/PictureSize.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: lumetra-detect [--level N] FILE...\n"
+    "\n"
+    "Finds faces and confirms them by their eyes as Lumetra's Find does, and prints\n"
+    "one JSON line per picture:\n"
+    "  {\"file\": \"a.jpg\", \"width\": 640, \"height\": 480, \"faces\": [{\"box\": [x0, y0, x1, y1],\n"
+    "   \"verified\": true, \"eyes\": [[lx, ly], [rx, ry]]}]}\n"
+    "\n"
+    "Files are read as the application reads them: JPEG when the name contains\n"
+    "\".jpg\", 24-bit BMP when it contains \".bmp\" (any case).\n"
+    "\n"
+    "\"width\" and \"height\" are the picture's own size from its file header. The\n"
+    "loaded picture is padded on the right to a multiple of 4 to 64 columns, and\n"
+    "faces are searched in that padded picture, so a box may reach into the\n"
+    "padding past \"width\". Boxes (x1, y1 exclusive) and eye centres are in the\n"
+    "file's pixels: positions found in the reduced working copy times 2^level.\n"
+    "\"eyes\" is null for a face whose eyes were not both found.\n"
+    "\n"
+    "Options:\n"
+    "  --level N   search a copy reduced 2^N times (0 to 4) instead of the level\n"
+    "              the application picks from the longer side\n"
+    "  --help      show this text\n"
+    "\n"
+    "Exit status: 0 when every file was read, 1 when one could not be read (the\n"
+    "others are still processed), 2 for a usage error.\n";
+
+// JSON string text, with invalid UTF-8 bytes replaced by U+FFFD so the line
+// stays valid JSON whatever the file name holds.
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned char c = s[i];
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+            i++;
+        } else if (c < 0x20 || c == 0x7F) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+            i++;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+            i++;
+        } else {
+            // Length of a well-formed sequence starting here, or 0.
+            size_t len = 0;
+            uint32_t cp = 0;
+            if (c >= 0xC2 && c <= 0xDF) {
+                len = 2;
+                cp = c & 0x1F;
+            } else if (c >= 0xE0 && c <= 0xEF) {
+                len = 3;
+                cp = c & 0x0F;
+            } else if (c >= 0xF0 && c <= 0xF4) {
+                len = 4;
+                cp = c & 0x07;
+            }
+            if (len && i + len <= n) {
+                for (size_t k = 1; k < len; k++) {
+                    if ((s[i + k] & 0xC0) != 0x80) {
+                        len = 0;
+                        break;
+                    }
+                    cp = (cp << 6) | (s[i + k] & 0x3F);
+                }
+            } else {
+                len = 0;
+            }
+            // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
+            const uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
+            if (len && (cp < least[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)) len = 0;
+            if (len) {
+                out.append(text, i, len);
+                i += len;
+            } else {
+                out += "\\ufffd";
+                i++;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::wstring Widen(const char* text) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), n);
+    wide.resize(std::wcslen(wide.c_str()));
+    return wide;
+}
+
+std::string Narrow(const std::wstring& wide) {
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return std::string();
+    std::string text(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), n, nullptr, nullptr);
+    text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
+const char* BaseName(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
+struct FoundFace {
+    FaceBox box;
+    bool verified;
+    EyePoint leftEye;
+    EyePoint rightEye;
+};
+
+// Loads one file and finds its faces. Returns false with `error` set when the
+// file cannot be read or there is no memory for the working copies.
+bool FindFaces(const char* path, int levelOverride, int* width, int* height, std::vector<FoundFace>* faces,
+               std::string* error) {
+    if (FILE* f = std::fopen(path, "rb")) {
+        std::fclose(f);
+    } else {
+        *error = std::string("cannot open: ") + std::strerror(errno);
+        return false;
+    }
+    // The readers take wide paths; a name that does not survive the conversion
+    // (bytes that are not UTF-8) cannot be opened through them.
+    const std::wstring widePath = Widen(path);
+    if (Narrow(widePath) != path) {
+        *error = "the file name is not valid UTF-8, so the picture readers cannot open it";
+        return false;
+    }
+    const std::wstring wideName = Widen(BaseName(path));
+    ImageRecord record{};
+    if (!LoadPicture(widePath.c_str(), wideName.c_str(), &record)) {
+        *error = "not a readable JPEG or 24-bit BMP picture (the name must contain .jpg or .bmp)";
+        return false;
+    }
+
+    // The header's size when it matches what was loaded, else the loaded size.
+    *width = record.width;
+    *height = record.height;
+    int fileWidth = 0, fileHeight = 0;
+    if (ReadPictureSize(path, &fileWidth, &fileHeight) && fileHeight == record.height &&
+        PaddedWidth(fileWidth) == record.width) {
+        *width = fileWidth;
+    }
+
+    const int level = levelOverride >= 0 ? levelOverride : PyramidLevel(std::max(record.width, record.height));
+    const int rw = record.width >> level;
+    const int rh = record.height >> level;
+    if (rw < 1 || rh < 1) {
+        ClearImageRecord(&record);
+        return true;  // nothing left to search at this level
+    }
+    const size_t pixels = static_cast<size_t>(rw) * rh;
+    std::vector<uint8_t> reduced;
+    std::vector<uint8_t> grey;
+    try {
+        reduced.resize(pixels * 3);
+        grey.resize(pixels);
+    } catch (const std::bad_alloc&) {
+        ClearImageRecord(&record);
+        *error = "not enough memory for the working copy";
+        return false;
+    }
+    ResizePicture(record.pixels, record.width, record.height, reduced.data(), rw, rh, 1);
+    ClearImageRecord(&record);
+    MakeGreyImage(reduced.data(), grey.data(), rw, rh);
+
+    const int count = DetectFaces(grey.data(), rw, rh);
+    // VerifyEyes does not touch the face list, but copy it out first as the
+    // application does.
+    const std::vector<FaceBox> boxes(FaceBoxes(), FaceBoxes() + count);
+    for (const FaceBox& b : boxes) {
+        FoundFace face{};
+        face.box = FaceBox{b.x0 << level, b.y0 << level, b.x1 << level, b.y1 << level};
+        face.verified = VerifyEyes(grey.data(), rw, rh, b.x0, b.y0, b.x1, b.y1) == 1;
+        if (face.verified) {
+            GetEyeCentres(&face.leftEye, &face.rightEye);
+            face.leftEye = EyePoint{face.leftEye.x << level, face.leftEye.y << level};
+            face.rightEye = EyePoint{face.rightEye.x << level, face.rightEye.y << level};
+        }
+        faces->push_back(face);
+    }
+    return true;
+}
+
+std::string JsonLine(const char* path, int width, int height, const std::vector<FoundFace>& faces) {
+    std::string line = "{\"file\": " + JsonString(path) + ", \"width\": " + std::to_string(width) +
+                       ", \"height\": " + std::to_string(height) + ", \"faces\": [";
+    for (size_t i = 0; i < faces.size(); i++) {
+        const FoundFace& f = faces[i];
+        if (i) line += ", ";
+        line += "{\"box\": [" + std::to_string(f.box.x0) + ", " + std::to_string(f.box.y0) + ", " +
+                std::to_string(f.box.x1) + ", " + std::to_string(f.box.y1) + "], \"verified\": ";
+        if (f.verified) {
+            line += "true, \"eyes\": [[" + std::to_string(f.leftEye.x) + ", " + std::to_string(f.leftEye.y) + "], [" +
+                    std::to_string(f.rightEye.x) + ", " + std::to_string(f.rightEye.y) + "]]}";
+        } else {
+            line += "false, \"eyes\": null}";
+        }
+    }
+    return line + "]}";
+}
+
+bool ParseLevel(const char* text, int* level) {
+    if (!text || text[0] < '0' || text[0] > '4' || text[1] != '\0') return false;
+    *level = text[0] - '0';
+    return true;
+}
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "lumetra-detect: %s\nTry 'lumetra-detect --help'.\n", message.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int levelOverride = -1;
+    std::vector<const char*> files;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        if (optionsEnded || arg[0] != '-' || arg[1] == '\0') {
+            files.push_back(arg);
+        } else if (std::strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (std::strcmp(arg, "--level") == 0) {
+            if (i + 1 >= argc || !ParseLevel(argv[i + 1], &levelOverride)) {
+                return UsageError("--level needs a number from 0 to 4");
+            }
+            i++;
+        } else if (std::strncmp(arg, "--level=", 8) == 0) {
+            if (!ParseLevel(arg + 8, &levelOverride)) return UsageError("--level needs a number from 0 to 4");
+        } else {
+            return UsageError(std::string("unknown option '") + arg + "'");
+        }
+    }
+    if (files.empty()) return UsageError("no picture files given");
+
+    int status = 0;
+    for (const char* path : files) {
+        int width = 0, height = 0;
+        std::vector<FoundFace> faces;
+        std::string error;
+        if (!FindFaces(path, levelOverride, &width, &height, &faces, &error)) {
+            std::fprintf(stderr, "lumetra-detect: %s: %s\n", path, error.c_str());
+            status = 1;
+            continue;
+        }
+        std::printf("%s\n", JsonLine(path, width, height, faces).c_str());
+        std::fflush(stdout);
+    }
+    return status;
+}
