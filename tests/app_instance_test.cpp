@@ -27,15 +27,23 @@ TEST(SecondInstance, ExitsWithZeroAndBringsTheRunningOneForward) {
     std::filesystem::create_directories(storage);
     WriteTestJpeg(storage + "/a.jpg", 64, 48);
     {
-        std::ofstream(dir.File("first.script")) << "choose a.jpg\nsleep 2500\nstate\nkey ctrl+q\n";
+        std::ofstream(dir.File("first.script")) << "choose a.jpg\nsleep 3000\nstate\nkey ctrl+q\n";
         std::ofstream(dir.File("second.script")) << "state\n";
     }
     std::string common =
         " --headless --storage '" + storage + "' --runtime '" + runtime + "' --config '" + dir.path() + "'";
     FILE* first = popen((Lumetra() + common + " --script '" + dir.File("first.script") + "'").c_str(), "r");
     ASSERT_NE(nullptr, first);
-    // Let the first one open its window before the second starts.
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    // Wait until the first one has published its window (its window file appears).
+    for (int i = 0; i < 200; i++) {
+        bool published = false;
+        std::error_code ec;
+        if (std::filesystem::exists(runtime, ec))
+            for (auto& entry : std::filesystem::directory_iterator(runtime, ec))
+                published |= entry.path().filename().string().rfind("window-", 0) == 0;
+        if (published) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     auto started = std::chrono::steady_clock::now();
     int second =
         system((Lumetra() + common + " --script '" + dir.File("second.script") + "' > '" + dir.File("second.out") + "'")
