@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdlib>
 
+#include "subject/CascadeScan.h"
 #include "subject/FaceDetector.h"
 
 namespace {
@@ -277,41 +278,9 @@ void ScanEyeWindows(int dstWidth, int dstHeight, int quarterWidth, const uint16_
 
 void ScanEyeWindowsWith(const EyeCascadeData& cascade, int stages, int dstWidth, int dstHeight, const uint16_t* codes,
                         const std::function<void(int x, int y, int score)>& hit) {
-    constexpr int kSize = EyeCascadeData::kWindowSize;
-    if (!codes || dstWidth < kSize + 1 || dstHeight < kSize + 1) return;
-    stages = std::clamp(stages, 0, EyeCascadeData::kStages);
-
-    int stageEnd[EyeCascadeData::kStages];
-    int used = 0;
-    for (int s = 0; s < stages; s++) {
-        used += std::clamp(cascade.stageSize[s], 0, EyeCascadeData::kFeatures - used);
-        stageEnd[s] = used;
-    }
-    int32_t offsets[EyeCascadeData::kFeatures];
-    for (int k = 0; k < used; k++) {
-        const int fx = std::min<int>(cascade.x[k], kSize - 1);
-        const int fy = std::min<int>(cascade.y[k], kSize - 1);
-        offsets[k] = fx + fy * dstWidth;
-    }
-
-    // Every top and left; the last column and row of the copy are never covered.
-    for (int y = 0; y <= dstHeight - (kSize + 1); y++) {
-        for (int x = 0; x <= dstWidth - (kSize + 1); x++) {
-            const uint16_t* origin = codes + static_cast<size_t>(y) * dstWidth + x;
-            int64_t sum = 0;
-            bool passed = true;
-            int k = 0;
-            for (int s = 0; s < stages; s++) {
-                sum = 0;
-                for (; k < stageEnd[s]; k++) sum += cascade.table[k][origin[offsets[k]]];
-                if (sum > cascade.stageThreshold[s]) {
-                    passed = false;
-                    break;
-                }
-            }
-            if (passed) hit(x, y, static_cast<int>(sum));
-        }
-    }
+    // Every top and left.
+    ScanCascadeWindows(cascade, stages, EyeCascadeData::kWindowSize, EyeCascadeData::kWindowSize, 1, dstWidth,
+                       dstHeight, codes, hit);
 }
 
 void AddEyeHit(int side, int x, int y, int size, int score) {

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "subject/CascadeScan.h"
+
 const int32_t FaceScales[9] = {24, 36, 60, 80, 100, 120, 160, 190, 220};
 
 namespace {
@@ -145,47 +147,9 @@ void ScanFaceWindows(int dstWidth, int dstHeight, int width, int height, const u
 
 void ScanFaceWindowsWith(const FaceCascadeData& cascade, int stages, int dstWidth, int dstHeight, const uint16_t* codes,
                          const std::function<void(int x, int y, int score)>& hit) {
-    constexpr int kW = FaceCascadeData::kWindowWidth;
-    constexpr int kH = FaceCascadeData::kWindowHeight;
-    if (!codes || dstWidth < kW + 1 || dstHeight < kH + 1) return;
-    // With no stages every window passes with a sum of 0.
-    stages = std::clamp(stages, 0, FaceCascadeData::kStages);
-
-    // Features are numbered consecutively across the stages.
-    int stageEnd[FaceCascadeData::kStages];
-    int used = 0;
-    for (int s = 0; s < stages; s++) {
-        used += std::clamp(cascade.stageSize[s], 0, FaceCascadeData::kFeatures - used);
-        stageEnd[s] = used;
-    }
-
-    // Offsets from the window origin, once per copy. Positions are kept inside the
-    // window so that a malformed table cannot read outside the copy.
-    int32_t offsets[FaceCascadeData::kFeatures];
-    for (int k = 0; k < used; k++) {
-        const int fx = std::min<int>(cascade.x[k], kW - 1);
-        const int fy = std::min<int>(cascade.y[k], kH - 1);
-        offsets[k] = fx + fy * dstWidth;
-    }
-
-    // Rows in steps of 2; the last window row and column stay off the copy's edge.
-    for (int y = 0; y <= dstHeight - (kH + 1); y += 2) {
-        for (int x = 0; x <= dstWidth - (kW + 1); x++) {
-            const uint16_t* origin = codes + static_cast<size_t>(y) * dstWidth + x;
-            int sum = 0;
-            bool passed = true;
-            int k = 0;
-            for (int s = 0; s < stages; s++) {
-                sum = 0;
-                for (; k < stageEnd[s]; k++) sum += cascade.table[k][origin[offsets[k]]];
-                if (sum > cascade.stageThreshold[s]) {
-                    passed = false;
-                    break;
-                }
-            }
-            if (passed) hit(x, y, sum);
-        }
-    }
+    // Rows in steps of 2, every column.
+    ScanCascadeWindows(cascade, stages, FaceCascadeData::kWindowWidth, FaceCascadeData::kWindowHeight, 2, dstWidth,
+                       dstHeight, codes, hit);
 }
 
 void AddFaceHit(int x, int y, int boxWidth, int boxHeight, int score) {
