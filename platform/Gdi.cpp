@@ -807,19 +807,18 @@ int StretchDIBits(HDC hdc, int xDst, int yDst, int wDst, int hDst, int xSrc, int
     if (!dc || rop != SRCCOPY || usage != DIB_RGB_COLORS || !WrapDib(bmi, bits, src)) return 0;
     RECT area;
     if (!DrawArea(dc, area)) return 0;
-    Blit b;
-    b.dst = dc->surface;
-    b.clip = area;
-    b.dx = xDst + dc->originX;
-    b.dy = yDst + dc->originY;
-    b.dw = wDst;
-    b.dh = hDst;
-    b.src = &src;
-    b.srcBounds = Bounds(src);
-    b.sx = xSrc;
-    b.sy = src.bottomUp ? src.height - ySrc - hSrc : ySrc;
-    b.sw = wSrc;
-    b.sh = hSrc;
+    Blit b{dc->surface,
+           area,
+           xDst + dc->originX,
+           yDst + dc->originY,
+           wDst,
+           hDst,
+           &src,
+           Bounds(src),
+           xSrc,
+           src.bottomUp ? src.height - ySrc - hSrc : ySrc,
+           wSrc,
+           hSrc};
     int rows = RunBlit(b);
     if (rows) Drew(dc);
     return rows;
@@ -832,19 +831,8 @@ BOOL StretchBlt(HDC hdst, int x, int y, int w, int h, HDC hsrc, int xSrc, int yS
     if (w <= 0 || h <= 0 || wSrc <= 0 || hSrc <= 0) return FALSE;
     RECT area, srcArea;
     if (!DrawArea(dst, area) || !DrawArea(src, srcArea)) return TRUE;
-    Blit b;
-    b.dst = dst->surface;
-    b.clip = area;
-    b.dx = x + dst->originX;
-    b.dy = y + dst->originY;
-    b.dw = w;
-    b.dh = h;
-    b.src = src->surface;
-    b.srcBounds = srcArea;
-    b.sx = xSrc + src->originX;
-    b.sy = ySrc + src->originY;
-    b.sw = wSrc;
-    b.sh = hSrc;
+    Blit b{dst->surface, area,    x + dst->originX,    y + dst->originY,    w,    h,
+           src->surface, srcArea, xSrc + src->originX, ySrc + src->originY, wSrc, hSrc};
     if (RunBlit(b)) Drew(dst);
     return TRUE;
 }
@@ -881,19 +869,8 @@ BOOL TransparentImage(HDC hdst, int x, int y, int w, int h, HANDLE src, int xSrc
     }
     RECT area;
     if (!DrawArea(dst, area)) return TRUE;
-    Blit b;
-    b.dst = dst->surface;
-    b.clip = area;
-    b.dx = x + dst->originX;
-    b.dy = y + dst->originY;
-    b.dw = w;
-    b.dh = h;
-    b.src = srcSurface;
-    b.srcBounds = srcArea;
-    b.sx = xSrc + ox;
-    b.sy = ySrc + oy;
-    b.sw = wSrc;
-    b.sh = hSrc;
+    Blit b{dst->surface, area,    x + dst->originX, y + dst->originY, w,    h,
+           srcSurface,   srcArea, xSrc + ox,        ySrc + oy,        wSrc, hSrc};
     b.keyed = true;
     b.keyRgb = ColorRefToRgb(transparent);
     if (RunBlit(b)) Drew(dst);
