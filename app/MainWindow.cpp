@@ -15,6 +15,7 @@
 #include "imaging/PyramidLevel.h"
 #include "imaging/ResizePicture.h"
 #include "resources/resource_ids.h"
+#include "subject/SubjectMask.h"
 
 AppState g_app;
 int g_level;
@@ -22,6 +23,7 @@ float g_zoom;
 RECT g_clientRect;
 SpanRect g_srcSpan;
 POINT g_pressPoint;
+int32_t g_subjectRect[4];
 
 namespace {
 
@@ -104,6 +106,7 @@ void DropPicture() {
 
 void OnOpen() {
     ReleasePictures();
+    FreeRegionLabelMap();
     g_app.subjectFound = g_app.showBackup = g_app.state = g_app.brushMode = 0;
     int result = ChoosePicture(g_app.window, &g_app.full);
     if (result == 1) {
@@ -133,9 +136,34 @@ void OnOpen() {
         DropPicture();
         return;
     }
+    g_subjectRect[0] = g_subjectRect[2] = -1;
     SetEditingLooks();
     FitView(g_app.window, g_app.reduced, &g_srcSpan, &g_app.dstSpan);
     Repaint();
+}
+
+// Finds the people in the reduced copy and shows them tinted green; without a
+// face the user is asked to mark the subject with the brushes, which work on
+// the regions the search left behind. Runs once per picture, and only while the
+// reduced copy is on screen (in the effect view the window shows the full
+// picture, whose spans do not fit the reduced copy).
+void OnFind() {
+    if (g_app.subjectFound != 0 || g_app.state != 1 || !g_app.mask || !g_app.reduced.pixels) return;
+    const int width = g_app.reduced.width, height = g_app.reduced.height;
+    int code = FindSubjectMask(g_app.reduced.pixels, g_app.mask, width, height, g_subjectRect);
+    if (code == SUBJECT_NO_FACE) Notice(L"No one !\\Touch your target !");
+    uint8_t* p = g_app.reduced.pixels;
+    const size_t pixels = (size_t)width * (size_t)height;
+    for (size_t i = 0; i < pixels; i++, p += 3) {
+        if (g_app.mask[i] == 1) p[1] = (uint8_t)((p[1] + 255) / 2);
+    }
+    g_app.brushMode = 1;
+    g_app.subjectFound = 1;
+    SetLook(2, LOOK_DISABLED);
+    SetLook(3, LOOK_PRESSED);
+    SetLook(4, LOOK_ENABLED);
+    SetLook(5, LOOK_ENABLED);
+    PaintReducedNow();
 }
 
 void OnSave() {
@@ -170,6 +198,7 @@ void OnReset() {
             return;
         }
         memcpy(g_app.full.folder, folder, sizeof folder);
+        FreeRegionLabelMap();
         if (!MakeReducedCopy()) {
             DropPicture();
             return;
@@ -181,6 +210,7 @@ void OnReset() {
     if (g_app.state != 1) return;
     free(g_app.backup);
     g_app.backup = nullptr;
+    FreeRegionLabelMap();
     if (!MakeReducedCopy()) {
         DropPicture();
         return;
@@ -191,6 +221,9 @@ void OnReset() {
 
 void RunButton(int id) {
     switch (id) {
+        case 3:
+            OnFind();
+            break;
         case 4:
             g_app.brushMode = 1;
             break;
@@ -298,6 +331,7 @@ void OnDestroy() {
     g_app.mask = nullptr;
     ClearImageRecord(&g_app.full);
     ClearImageRecord(&g_app.reduced);
+    FreeRegionLabelMap();
     if (g_app.mutex) CloseHandle(g_app.mutex);
     g_app.mutex = nullptr;
     if (g_app.buttonBar) {
@@ -426,6 +460,14 @@ std::string DescribeMainWindowState() {
     add("zoom=%.4f", (double)g_zoom);
     add("srcSpan=%d,%d,%d,%d", g_srcSpan.x0, g_srcSpan.x1, g_srcSpan.y0, g_srcSpan.y1);
     add("dstSpan=%d,%d,%d,%d", g_app.dstSpan.x0, g_app.dstSpan.x1, g_app.dstSpan.y0, g_app.dstSpan.y1);
+    add("subjectRect=%d,%d,%d,%d", g_subjectRect[0], g_subjectRect[1], g_subjectRect[2], g_subjectRect[3]);
+    long marked = 0;
+    if (g_app.mask && g_app.reduced.pixels) {
+        const size_t pixels = (size_t)g_app.reduced.width * (size_t)g_app.reduced.height;
+        for (size_t i = 0; i < pixels; i++) marked += g_app.mask[i] == 1;
+    }
+    add("maskPixels=%ld", marked);
+    add("regionMap=%s", RegionLabelMap ? "yes" : "no");
     std::string looks;
     for (int i = 0; i < 8; i++) {
         if (i) looks += ',';

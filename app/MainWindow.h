@@ -63,6 +63,8 @@ extern float g_zoom;
 extern RECT g_clientRect;
 extern SpanRect g_srcSpan;
 extern POINT g_pressPoint;
+// Subject rectangle of the last Find: left, right, top, bottom.
+extern int32_t g_subjectRect[4];
 
 LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

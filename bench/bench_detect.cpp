@@ -105,7 +105,7 @@ void BM_DetectFacesAndVerifyEyes(benchmark::State& state) {
         std::vector<FaceBox> boxes(FaceBoxes(), FaceBoxes() + n);
         verified = 0;
         for (const FaceBox& b : boxes) {
-            verified += VerifyEyes(grey.pixels.data(), grey.width, grey.height, b.x0, b.y0, b.x1, b.y1);
+            verified += VerifyEyes(grey.pixels.data(), grey.width, grey.height, b.x0, b.y0, b.x1, b.y1) == 1;
         }
         benchmark::DoNotOptimize(verified);
     }

@@ -87,6 +87,16 @@ bool SaveScreenshot(const std::string& path) {
     return ok;
 }
 
+uint32_t ScreenPixel(int x, int y) {
+    if (x < 0 || y < 0 || x >= kScreenWidth || y >= kScreenHeight) return 0;
+    Surface screen;
+    if (!AllocSurface(screen, kScreenWidth, kScreenHeight, PixelFormat::XRGB32, false)) return 0;
+    ComposeScreen(screen);
+    uint32_t rgb = screen.Get(x, y);
+    FreeSurface(screen);
+    return rgb;
+}
+
 bool ParseScript(const std::string& text, std::vector<ScriptCommand>& out, std::string& error) {
     std::istringstream in(text);
     std::string line;

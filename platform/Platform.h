@@ -62,6 +62,8 @@ DWORD CurrentTime();
 bool IsBusyCursorShown();
 // Writes the composed screen to a PNG file.
 bool SaveScreenshot(const std::string& path);
+// The composed screen's pixel at (x, y) as 0x00RRGGBB; 0 outside the screen.
+uint32_t ScreenPixel(int x, int y);
 // Text of every window of the given class that is open now (for tests).
 std::vector<std::wstring> OpenWindowTitles();
 

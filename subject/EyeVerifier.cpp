@@ -10,6 +10,7 @@
 
 #include "subject/CascadeScan.h"
 #include "subject/FaceDetector.h"
+#include "subject/WorkMemory.h"
 
 namespace {
 
@@ -138,20 +139,23 @@ int VerifyEyesWith(const EyeCascadeData& cascade, int stages, const uint8_t* gre
 
     const size_t leftSize = static_cast<size_t>(wl) * hq;
     const size_t rightSize = static_cast<size_t>(wr) * hq;
-    uint8_t* left = static_cast<uint8_t*>(std::malloc(leftSize));
-    uint8_t* right = static_cast<uint8_t*>(std::malloc(rightSize));
-    uint8_t* mirrored = static_cast<uint8_t*>(std::malloc(rightSize));
-    uint8_t* scaled = static_cast<uint8_t*>(std::malloc(scaledSize));
-    uint16_t* codes = static_cast<uint16_t*>(std::malloc(scaledSize * sizeof(uint16_t)));
+    uint8_t* left = static_cast<uint8_t*>(WorkAlloc(leftSize));
+    uint8_t* right = static_cast<uint8_t*>(WorkAlloc(rightSize));
+    uint8_t* mirrored = static_cast<uint8_t*>(WorkAlloc(rightSize));
+    uint8_t* scaled = static_cast<uint8_t*>(WorkAlloc(scaledSize));
+    uint16_t* codes = static_cast<uint16_t*>(WorkAlloc(scaledSize * sizeof(uint16_t)));
     auto release = [&] {
-        std::free(left);
-        std::free(right);
-        std::free(mirrored);
-        std::free(scaled);
-        std::free(codes);
+        WorkFree(left);
+        WorkFree(right);
+        WorkFree(mirrored);
+        WorkFree(scaled);
+        WorkFree(codes);
     };
-    if (!left || !right || !mirrored || !scaled || !codes || !CropGrey(grey, width, height, left, x0, y0, xm, ym) ||
-        !CropGrey(grey, width, height, right, xm, y0, x1, ym)) {
+    if (!left || !right || !mirrored || !scaled || !codes) {
+        release();
+        return -1;
+    }
+    if (!CropGrey(grey, width, height, left, x0, y0, xm, ym) || !CropGrey(grey, width, height, right, xm, y0, x1, ym)) {
         release();
         return 0;
     }

@@ -11,7 +11,8 @@ struct EyePoint {
     int32_t x, y;
 };
 
-// 1 when both eyes are found in the box (x1, y1 exclusive), else 0.
+// 1 when both eyes are found in the box (x1, y1 exclusive), else 0; -1 when its
+// working copies cannot be allocated.
 int VerifyEyes(const uint8_t* grey, int width, int height, int x0, int y0, int x1, int y1);
 // The two eye centres, in picture pixels, of the last accepted box.
 void GetEyeCentres(EyePoint* leftEye, EyePoint* rightEye);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "subject/CascadeScan.h"
+#include "subject/WorkMemory.h"
 
 const int32_t FaceScales[9] = {24, 36, 60, 80, 100, 120, 160, 190, 220};
 
@@ -82,12 +83,12 @@ int DetectFacesWith(const FaceCascadeData& cascade, int stages, const uint8_t* g
     // Both buffers are sized for the picture itself and reused by every copy,
     // each of which is no larger than the picture.
     const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-    uint8_t* copy = static_cast<uint8_t*>(std::malloc(pixels));
-    uint16_t* codes = static_cast<uint16_t*>(std::malloc(pixels * sizeof(uint16_t)));
+    uint8_t* copy = static_cast<uint8_t*>(WorkAlloc(pixels));
+    uint16_t* codes = static_cast<uint16_t*>(WorkAlloc(pixels * sizeof(uint16_t)));
     if (!copy || !codes) {
-        std::free(copy);
-        std::free(codes);
-        return 0;
+        WorkFree(copy);
+        WorkFree(codes);
+        return -1;
     }
 
     for (int i = 0; i < copies; i++) {
@@ -95,8 +96,8 @@ int DetectFacesWith(const FaceCascadeData& cascade, int stages, const uint8_t* g
         FaceCensus(copy, copyWidths[i], copyHeights[i], codes);
         ScanCopy(cascade, stages, copyWidths[i], copyHeights[i], width, codes);
     }
-    std::free(copy);
-    std::free(codes);
+    WorkFree(copy);
+    WorkFree(codes);
 
     // Faces are reported in the order their clusters were created.
     for (int i = 0; i < g_clustersCreated; i++) {

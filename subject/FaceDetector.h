@@ -14,7 +14,8 @@ struct FaceBox {
 // Longer sides of the downscaled copies, in scan order.
 extern const int32_t FaceScales[9];
 
-// Number of face boxes found; FaceBoxes() gives them until the next call.
+// Number of face boxes found; FaceBoxes() gives them until the next call. -1 when
+// the working copies cannot be allocated (no boxes then).
 int DetectFaces(const uint8_t* grey, int width, int height);
 const FaceBox* FaceBoxes();
 

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "subject/WorkMemory.h"
+
 namespace {
 
 constexpr uint8_t kTraced = 2;  // mask value of a pixel traced or filled during the call
@@ -102,7 +104,7 @@ void FillMaskHoles(uint8_t* mask, int width, int height, int left, int right, in
     if (right < left || bottom < top) return;
 
     const size_t markerStride = static_cast<size_t>(width) + 2;
-    uint8_t* marker = static_cast<uint8_t*>(std::calloc(markerStride * (static_cast<size_t>(height) + 2), 1));
+    uint8_t* marker = static_cast<uint8_t*>(WorkCalloc(markerStride * (static_cast<size_t>(height) + 2), 1));
     if (marker) {
         const int64_t rectPixels = static_cast<int64_t>(right - left + 1) * (bottom - top + 1);
         HoleFiller filler{mask,  width, left,   right, top, bottom, marker, markerStride, 4 * rectPixels + 8,
@@ -114,7 +116,7 @@ void FillMaskHoles(uint8_t* mask, int width, int height, int left, int right, in
                 filler.FillRows();
             }
         }
-        std::free(marker);
+        WorkFree(marker);
     }
     SettleValues(mask, width, left, right, top, bottom);
 }

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "subject/WorkMemory.h"
+
 namespace {
 
 constexpr int32_t kWeightOne = 65536;  // 1.0 in 16.16 fixed point
@@ -141,7 +143,7 @@ int SegmentGraph(RegionNode* nodes, int32_t* count, const PixelEdge* edges, int 
         if (edges[e].a >= nodeCount) nodeCount = edges[e].a + 1;
         if (edges[e].b >= nodeCount) nodeCount = edges[e].b + 1;
     }
-    int32_t* threshold = static_cast<int32_t*>(std::malloc(static_cast<size_t>(nodeCount) * sizeof(int32_t)));
+    int32_t* threshold = static_cast<int32_t*>(WorkAlloc(static_cast<size_t>(nodeCount) * sizeof(int32_t)));
     if (!threshold) return 0;
     const int32_t initial = k * kWeightOne;
     for (int32_t i = 0; i < nodeCount; i++) threshold[i] = initial;
@@ -155,7 +157,7 @@ int SegmentGraph(RegionNode* nodes, int32_t* count, const PixelEdge* edges, int 
         const int r = FindRoot(nodes, ra);
         threshold[r] = RegionThreshold(w, nodes[r].size, k);
     }
-    std::free(threshold);
+    WorkFree(threshold);
     return 1;
 }
 

@@ -55,10 +55,10 @@ Grey ReducedGrey(const std::string& sample, int cropX0 = 0, int cropY0 = 0, int 
 
 std::vector<VerifiedFace> Find(const Grey& g) {
     std::vector<VerifiedFace> out;
-    int n = DetectFaces(g.pixels.data(), g.width, g.height);
+    int n = std::max(0, DetectFaces(g.pixels.data(), g.width, g.height));
     std::vector<FaceBox> boxes(FaceBoxes(), FaceBoxes() + n);
     for (const FaceBox& b : boxes) {
-        if (!VerifyEyes(g.pixels.data(), g.width, g.height, b.x0, b.y0, b.x1, b.y1)) continue;
+        if (VerifyEyes(g.pixels.data(), g.width, g.height, b.x0, b.y0, b.x1, b.y1) != 1) continue;
         VerifiedFace f{b, {}, {}};
         GetEyeCentres(&f.left, &f.right);
         out.push_back(f);

@@ -1,5 +1,8 @@
 // lumetra-detect: runs the subject finder's face detector and eye verifier on
-// picture files the way the application does, and prints one JSON line per file.
+// picture files the way the application does, and prints one JSON line per file;
+// on request it also writes the subject mask that Find would make.
+#include <png.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -18,12 +21,13 @@
 #include "subject/EyeVerifier.h"
 #include "subject/FaceDetector.h"
 #include "subject/MakeGreyImage.h"
+#include "subject/SubjectMask.h"
 #include "tools/lumetra-detect/PictureSize.h"
 
 namespace {
 
 const char kUsage[] =
-    "Usage: lumetra-detect [--level N] FILE...\n"
+    "Usage: lumetra-detect [--level N] [--mask OUT.png] FILE...\n"
     "\n"
     "Finds faces and confirms them by their eyes as Lumetra's Find does, and prints\n"
     "one JSON line per picture:\n"
@@ -43,6 +47,13 @@ const char kUsage[] =
     "Options:\n"
     "  --level N   search a copy reduced 2^N times (0 to 4) instead of the level\n"
     "              the application picks from the longer side\n"
+    "  --mask OUT.png\n"
+    "              also find the subject as Find does and write its mask, the size\n"
+    "              of the reduced working copy, as a grey PNG (255 = subject,\n"
+    "              0 = background); with several files each gets its own file,\n"
+    "              OUT-<file name without extension>.png. The JSON line then also\n"
+    "              gives \"mask\" (the PNG written) and \"subject\", the result code\n"
+    "              (0 found, 167 too narrow, 168 no one found, 160 no memory)\n"
     "  --help      show this text\n"
     "\n"
     "Exit status: 0 when every file was read, 1 when one could not be read (the\n"
@@ -131,6 +142,12 @@ const char* BaseName(const char* path) {
     return slash ? slash + 1 : path;
 }
 
+// The reduced working copy the faces were searched in.
+struct Reduced {
+    int width = 0, height = 0;
+    std::vector<uint8_t> pixels;
+};
+
 struct FoundFace {
     FaceBox box;
     bool verified;
@@ -141,7 +158,7 @@ struct FoundFace {
 // Loads one file and finds its faces. Returns false with `error` set when the
 // file cannot be read or there is no memory for the working copies.
 bool FindFaces(const char* path, int levelOverride, int* width, int* height, std::vector<FoundFace>* faces,
-               std::string* error) {
+               Reduced* reducedOut, std::string* error) {
     if (FILE* f = std::fopen(path, "rb")) {
         std::fclose(f);
     } else {
@@ -194,6 +211,10 @@ bool FindFaces(const char* path, int levelOverride, int* width, int* height, std
     MakeGreyImage(reduced.data(), grey.data(), rw, rh);
 
     const int count = DetectFaces(grey.data(), rw, rh);
+    if (count < 0) {
+        *error = "not enough memory for the face scan";
+        return false;
+    }
     // VerifyEyes does not touch the face list, but copy it out first as the
     // application does.
     const std::vector<FaceBox> boxes(FaceBoxes(), FaceBoxes() + count);
@@ -208,10 +229,63 @@ bool FindFaces(const char* path, int levelOverride, int* width, int* height, std
         }
         faces->push_back(face);
     }
+    reducedOut->width = rw;
+    reducedOut->height = rh;
+    reducedOut->pixels = std::move(reduced);
     return true;
 }
 
-std::string JsonLine(const char* path, int width, int height, const std::vector<FoundFace>& faces) {
+// Writes `pixels` (one byte each, 1 = subject) as an 8-bit grey PNG with 255 for
+// the subject.
+bool WriteMaskPng(const std::string& path, const uint8_t* mask, int width, int height, std::string* error) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        *error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::vector<uint8_t> row(static_cast<size_t>(width));
+    bool ok = png && info;
+    if (ok && setjmp(png_jmpbuf(png))) ok = false;
+    if (ok) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                     PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < height; y++) {
+            for (int x = 0; x < width; x++)
+                row[static_cast<size_t>(x)] = mask[static_cast<size_t>(y) * width + x] ? 255 : 0;
+            png_write_row(png, row.data());
+        }
+        png_write_end(png, nullptr);
+    }
+    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+    if (std::fclose(file) != 0) ok = false;
+    if (!ok) {
+        std::remove(path.c_str());
+        *error = "cannot write " + path;
+    }
+    return ok;
+}
+
+// The mask file for `picture`: OUT itself for a single picture, else OUT with
+// "-<picture name without extension>" before its extension.
+std::string MaskPath(const std::string& out, const char* picture, bool several) {
+    if (!several) return out;
+    std::string stem = BaseName(picture);
+    const size_t dot = stem.rfind('.');
+    if (dot != std::string::npos && dot > 0) stem.resize(dot);
+    const size_t slash = out.rfind('/');
+    const size_t extension = out.rfind('.');
+    if (extension != std::string::npos && (slash == std::string::npos || extension > slash + 1)) {
+        return out.substr(0, extension) + "-" + stem + out.substr(extension);
+    }
+    return out + "-" + stem + ".png";
+}
+
+std::string JsonLine(const char* path, int width, int height, const std::vector<FoundFace>& faces,
+                     const std::string& maskPath, int subjectCode) {
     std::string line = "{\"file\": " + JsonString(path) + ", \"width\": " + std::to_string(width) +
                        ", \"height\": " + std::to_string(height) + ", \"faces\": [";
     for (size_t i = 0; i < faces.size(); i++) {
@@ -226,7 +300,10 @@ std::string JsonLine(const char* path, int width, int height, const std::vector<
             line += "false, \"eyes\": null}";
         }
     }
-    return line + "]}";
+    line += "]";
+    if (!maskPath.empty())
+        line += ", \"mask\": " + JsonString(maskPath) + ", \"subject\": " + std::to_string(subjectCode);
+    return line + "}";
 }
 
 bool ParseLevel(const char* text, int* level) {
@@ -244,6 +321,7 @@ int UsageError(const std::string& message) {
 
 int main(int argc, char** argv) {
     int levelOverride = -1;
+    std::string maskOut;
     std::vector<const char*> files;
     bool optionsEnded = false;
     for (int i = 1; i < argc; i++) {
@@ -260,6 +338,12 @@ int main(int argc, char** argv) {
                 return UsageError("--level needs a number from 0 to 4");
             }
             i++;
+        } else if (std::strcmp(arg, "--mask") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') return UsageError("--mask needs an output file name");
+            maskOut = argv[++i];
+        } else if (std::strncmp(arg, "--mask=", 7) == 0) {
+            maskOut = arg + 7;
+            if (maskOut.empty()) return UsageError("--mask needs an output file name");
         } else if (std::strncmp(arg, "--level=", 8) == 0) {
             if (!ParseLevel(arg + 8, &levelOverride)) return UsageError("--level needs a number from 0 to 4");
         } else {
@@ -272,13 +356,33 @@ int main(int argc, char** argv) {
     for (const char* path : files) {
         int width = 0, height = 0;
         std::vector<FoundFace> faces;
+        Reduced reduced;
         std::string error;
-        if (!FindFaces(path, levelOverride, &width, &height, &faces, &error)) {
+        if (!FindFaces(path, levelOverride, &width, &height, &faces, &reduced, &error)) {
             std::fprintf(stderr, "lumetra-detect: %s: %s\n", path, error.c_str());
             status = 1;
             continue;
         }
-        std::printf("%s\n", JsonLine(path, width, height, faces).c_str());
+        std::string maskPath;
+        int subjectCode = 0;
+        if (!maskOut.empty()) {
+            if (reduced.width < 1 || reduced.height < 1) {
+                std::fprintf(stderr, "lumetra-detect: %s: no pixels left at this level for a mask\n", path);
+                status = 1;
+                continue;
+            }
+            maskPath = MaskPath(maskOut, path, files.size() > 1);
+            std::vector<uint8_t> mask(static_cast<size_t>(reduced.width) * reduced.height);
+            int32_t rect[4];
+            subjectCode = FindSubjectMask(reduced.pixels.data(), mask.data(), reduced.width, reduced.height, rect);
+            FreeRegionLabelMap();
+            if (!WriteMaskPng(maskPath, mask.data(), reduced.width, reduced.height, &error)) {
+                std::fprintf(stderr, "lumetra-detect: %s: %s\n", path, error.c_str());
+                status = 1;
+                continue;
+            }
+        }
+        std::printf("%s\n", JsonLine(path, width, height, faces, maskPath, subjectCode).c_str());
         std::fflush(stdout);
     }
     return status;

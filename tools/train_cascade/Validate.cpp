@@ -43,11 +43,11 @@ Outcome RunPipeline(const uint8_t* bgr, int width, int height) {
     std::vector<uint8_t> reduced(static_cast<size_t>(w) * h * 3), grey(static_cast<size_t>(w) * h);
     ResizePicture(bgr, width, height, reduced.data(), w, h, 1);
     MakeGreyImage(reduced.data(), grey.data(), w, h);
-    out.boxes = DetectFaces(grey.data(), w, h);
+    out.boxes = std::max(0, DetectFaces(grey.data(), w, h));
     std::vector<FaceBox> boxes(FaceBoxes(), FaceBoxes() + out.boxes);
     out.boxList = boxes;
     for (const FaceBox& b : boxes) {
-        if (!VerifyEyes(grey.data(), w, h, b.x0, b.y0, b.x1, b.y1)) continue;
+        if (VerifyEyes(grey.data(), w, h, b.x0, b.y0, b.x1, b.y1) != 1) continue;
         Found f;
         GetEyeCentres(&f.left, &f.right);
         out.faces.push_back(f);
@@ -184,7 +184,7 @@ void Validate(const ValidateOptions& options) {
             int h = w * 24 / 22;
             int x0 = static_cast<int>(rng() % (g.width - w + 1)), y0 = static_cast<int>(rng() % (g.height - h + 1));
             ++randomBoxes;
-            randomVerified += VerifyEyes(g.pixels.data(), g.width, g.height, x0, y0, x0 + w, y0 + h);
+            randomVerified += VerifyEyes(g.pixels.data(), g.width, g.height, x0, y0, x0 + w, y0 + h) == 1;
         }
     }
     Log("validate eye verifier alone: %d of %d random boxes on the held-out non-face photos accepted (%.1f %%)",

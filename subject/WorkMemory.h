@@ -1,0 +1,16 @@
+// Working buffers of subject finding. Every buffer the detector, the eye
+// verifier, the segmentation, the hole filler and the subject pipeline allocate
+// comes from here, so a test can make an allocation fail and check that each
+// caller copes with it.
+#pragma once
+
+#include <cstddef>
+
+void* WorkAlloc(size_t bytes);
+// Zero-filled, with the count x size product checked for overflow.
+void* WorkCalloc(size_t count, size_t size);
+void WorkFree(void* block);
+
+// After `count` more successful allocations every further one fails, until the
+// next call; a negative count lets every allocation succeed again (the default).
+void FailWorkAllocationsAfter(int count);
