@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imaging/LoadPicture.h"
@@ -162,6 +163,34 @@ TEST(DetectTool, PrintsOneJsonLinePerFileAndFailsOnUnreadableOnes) {
     EXPECT_EQ(1, std::count(json.begin(), json.end(), '\n')) << "one line for the readable file";
     auto err = testing_support::ReadBytes(dir.File("err.txt"));
     EXPECT_NE(std::string::npos, std::string(err.begin(), err.end()).find("bad.jpg"));
+}
+
+// Width and height from a PNG file's header.
+std::pair<int, int> PngSize(const std::vector<unsigned char>& png) {
+    if (png.size() < 24 || png[1] != 'P' || png[2] != 'N' || png[3] != 'G') return {-1, -1};
+    auto word = [&](int at) { return (png[at] << 24) | (png[at + 1] << 16) | (png[at + 2] << 8) | png[at + 3]; };
+    return {word(16), word(20)};
+}
+
+TEST(DetectTool, WritesTheSubjectMaskOfTheReducedCopyPerFile) {
+    testing_support::TempDir dir;
+    std::string tool = std::string(LUMETRA_BINARY_DIR) + "/tools/lumetra-detect/lumetra-detect";
+    std::string samples = std::string(LUMETRA_SOURCE_DIR) + "/samples/";
+    std::string cmd = tool + " --mask '" + dir.File("m.png") + "' '" + samples + "astronaut_single.jpg' '" + samples +
+                      "coco_349860_skater_distant.jpg' > '" + dir.File("out.json") + "'";
+    ASSERT_EQ(0, system(cmd.c_str()));
+    auto out = testing_support::ReadBytes(dir.File("out.json"));
+    std::string json(out.begin(), out.end());
+    EXPECT_NE(std::string::npos, json.find("m-astronaut_single.png\", \"subject\": 0}")) << json;
+    EXPECT_NE(std::string::npos, json.find("m-coco_349860_skater_distant.png\", \"subject\": 168}")) << json;
+    EXPECT_EQ(std::make_pair(256, 256), PngSize(testing_support::ReadBytes(dir.File("m-astronaut_single.png"))));
+    EXPECT_EQ(std::make_pair(320, 213),
+              PngSize(testing_support::ReadBytes(dir.File("m-coco_349860_skater_distant.png"))));
+
+    // One picture: the name is used as given.
+    cmd = tool + " --mask '" + dir.File("one.png") + "' '" + samples + "grace_hopper_single.jpg' > /dev/null";
+    ASSERT_EQ(0, system(cmd.c_str()));
+    EXPECT_EQ(std::make_pair(256, 300), PngSize(testing_support::ReadBytes(dir.File("one.png"))));
 }
 
 }  // namespace
