@@ -29,15 +29,23 @@ struct GreyPicture {
     std::vector<uint8_t> pixels;
 };
 
-// The sample loaded and reduced as the application does, as grey.
-GreyPicture LoadAppCopy() {
-    const std::string path = std::string(LUMETRA_SOURCE_DIR) + "/samples/grace_hopper_single.jpg";
-    const std::wstring widePath(path.begin(), path.end());
-    ImageRecord record{};
-    if (!LoadPicture(widePath.c_str(), L"grace_hopper_single.jpg", &record)) {
-        std::fprintf(stderr, "bench_detect: cannot load %s\n", path.c_str());
-        std::exit(1);
+// The sample photo as the application loads it.
+const ImageRecord& Sample() {
+    static ImageRecord record{};
+    if (!record.pixels) {
+        const std::string path = std::string(LUMETRA_SOURCE_DIR) + "/samples/grace_hopper_single.jpg";
+        const std::wstring widePath(path.begin(), path.end());
+        if (!LoadPicture(widePath.c_str(), L"grace_hopper_single.jpg", &record)) {
+            std::fprintf(stderr, "bench_detect: cannot load %s\n", path.c_str());
+            std::exit(1);
+        }
     }
+    return record;
+}
+
+// The sample reduced as the application does, as grey.
+GreyPicture LoadAppCopy() {
+    const ImageRecord& record = Sample();
     const int level = PyramidLevel(std::max(record.width, record.height));
     GreyPicture grey;
     grey.width = record.width >> level;
@@ -46,19 +54,12 @@ GreyPicture LoadAppCopy() {
     ResizePicture(record.pixels, record.width, record.height, reduced.data(), grey.width, grey.height, 1);
     grey.pixels.resize(static_cast<size_t>(grey.width) * grey.height);
     MakeGreyImage(reduced.data(), grey.pixels.data(), grey.width, grey.height);
-    ClearImageRecord(&record);
     return grey;
 }
 
 // The picture at its full size scaled so that its longer side is `longer`.
 GreyPicture LoadCopyWithLongerSide(int longer) {
-    const std::string path = std::string(LUMETRA_SOURCE_DIR) + "/samples/grace_hopper_single.jpg";
-    const std::wstring widePath(path.begin(), path.end());
-    ImageRecord record{};
-    if (!LoadPicture(widePath.c_str(), L"grace_hopper_single.jpg", &record)) {
-        std::fprintf(stderr, "bench_detect: cannot load %s\n", path.c_str());
-        std::exit(1);
-    }
+    const ImageRecord& record = Sample();
     std::vector<uint8_t> full(static_cast<size_t>(record.width) * record.height);
     MakeGreyImage(record.pixels, full.data(), record.width, record.height);
     GreyPicture grey;
@@ -71,7 +72,6 @@ GreyPicture LoadCopyWithLongerSide(int longer) {
     }
     grey.pixels.resize(static_cast<size_t>(grey.width) * grey.height);
     ResampleNearest(full.data(), record.width, record.height, grey.pixels.data(), grey.width, grey.height);
-    ClearImageRecord(&record);
     return grey;
 }
 

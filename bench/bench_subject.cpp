@@ -112,7 +112,7 @@ void BM_Detection(benchmark::State& state) {
 void BM_Segmentation(benchmark::State& state) {
     const Reduced& r = Sample(static_cast<int>(state.range(0)));
     const int rw = r.rect[1] - r.rect[0] + 1, rh = r.rect[3] - r.rect[2] + 1;
-    const int minRegion = std::max(r.width * r.height / 12000, 10);
+    const int minRegion = SubjectMinRegion(r.width, r.height);
     std::vector<PixelEdge> edges(static_cast<size_t>(2) * rw * rh);
     std::vector<RegionNode> nodes(static_cast<size_t>(rw) * rh);
     int32_t regions = 0;
@@ -121,7 +121,7 @@ void BM_Segmentation(benchmark::State& state) {
         SortEdges(edges.data(), 0, n - 1);
         InitRegionNodes(r.bgr.data(), r.width, r.rect, nodes.data());
         regions = rw * rh;
-        SegmentGraph(nodes.data(), &regions, edges.data(), n, 50);
+        SegmentGraph(nodes.data(), &regions, edges.data(), n, kSubjectSegmentationK);
         MergeSmallRegions(nodes.data(), &regions, edges.data(), n, minRegion);
         benchmark::DoNotOptimize(regions);
     }
@@ -153,8 +153,7 @@ int DumpReduced(const std::string& dir) {
             std::fwrite(rgb, 1, 3, f);
         }
         std::fclose(f);
-        std::printf("%s %dx%d minRegion %d\n", path.c_str(), r.width, r.height,
-                    std::max(r.width * r.height / 12000, 10));
+        std::printf("%s %dx%d minRegion %d\n", path.c_str(), r.width, r.height, SubjectMinRegion(r.width, r.height));
     }
     return 0;
 }

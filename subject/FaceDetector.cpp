@@ -14,7 +14,6 @@ const int32_t FaceScales[9] = {24, 36, 60, 80, 100, 120, 160, 190, 220};
 namespace {
 
 constexpr int kMaxFaceClusters = 200;
-constexpr int kLargestScale = 220;
 
 // Rebuilt by every DetectFaces: the clusters of the current call and the boxes
 // that came out of them.
@@ -44,18 +43,24 @@ const FaceBox* FaceBoxes() {
     return g_faces;
 }
 
-int FaceCopySizes(int width, int height, int widths[9], int heights[9]) {
-    if (width <= 0 || height <= 0) return 0;
+void FaceCopySize(int width, int height, int longerSide, int* copyWidth, int* copyHeight) {
     const int longer = std::max(width, height);
     const int shorter = std::min(width, height);
     // Q15 aspect ratio of the shorter to the longer side; 32768 for a square.
     const int64_t ratio = (static_cast<int64_t>(shorter) * 32768) / longer;
+    const int across = static_cast<int>((longerSide * ratio) >> 15);
+    *copyWidth = width < height ? across : longerSide;
+    *copyHeight = width > height ? across : longerSide;
+}
+
+int FaceCopySizes(int width, int height, int widths[9], int heights[9]) {
+    if (width <= 0 || height <= 0) return 0;
+    const int longer = std::max(width, height);
     int count = 0;
     for (int32_t s : FaceScales) {
-        if (s > kLargestScale || s > longer) break;
-        const int across = static_cast<int>((s * ratio) >> 15);
-        const int w = width < height ? across : s;
-        const int h = width > height ? across : s;
+        if (s > longer) break;
+        int w = 0, h = 0;
+        FaceCopySize(width, height, s, &w, &h);
         // A picture so elongated that the copy's shorter side rounds to nothing
         // has no copy at this scale (a larger scale may still give one).
         if (w < 1 || h < 1) continue;

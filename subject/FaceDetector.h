@@ -37,6 +37,10 @@ void ScanFaceWindowsWith(const FaceCascadeData& cascade, int stages, int dstWidt
 // this with FaceCascade and all four stages. Results go to FaceBoxes().
 int DetectFacesWith(const FaceCascadeData& cascade, int stages, const uint8_t* grey, int width, int height);
 
+// The size of the copy of a width x height picture whose longer side is
+// `longerSide`: the shorter side follows the picture's aspect in Q15.
+void FaceCopySize(int width, int height, int longerSide, int* copyWidth, int* copyHeight);
+
 // Sizes of the downscaled copies DetectFaces scans for a width x height picture,
 // in scan order; copies with a side below 1 pixel are left out. Returns their
 // count.

@@ -15,8 +15,6 @@ int32_t RegionRect[4] = {0, 0, 0, 0};
 
 namespace {
 
-constexpr int kSegmentationK = 50;
-
 // Everything one call allocates for the segmentation; released together.
 struct Work {
     PixelEdge* edges = nullptr;
@@ -45,7 +43,23 @@ bool InWidening(const SubjectFace& f, int x, int reach) {
     return f.cx - reach * f.d < x && x < f.cx + reach * f.d;
 }
 
+// What every search does first: the previous labels go and the mask is
+// cleared. False for arguments no search can work with.
+bool BeginSearch(const uint8_t* image, uint8_t* mask, int width, int height, const int32_t* rect) {
+    FreeRegionLabelMap();
+    if (!image || !mask || !rect || width <= 0 || height <= 0) return false;
+    std::memset(mask, 0, static_cast<size_t>(width) * static_cast<size_t>(height));
+    return true;
+}
+
+int SubjectFromEyes(const uint8_t* image, uint8_t* mask, int width, int height, int32_t* rect, const EyePoint* leftEyes,
+                    const EyePoint* rightEyes, int m);
+
 }  // namespace
+
+int SubjectMinRegion(int width, int height) {
+    return static_cast<int>(std::max<int64_t>(static_cast<int64_t>(width) * height / 12000, 10));
+}
 
 void FreeRegionLabelMap() {
     WorkFree(RegionLabelMap);
@@ -96,10 +110,8 @@ bool InSilhouette(const SubjectFace& f, int x, int y) {
 }
 
 int FindSubjectMask(const uint8_t* image, uint8_t* mask, int width, int height, int32_t* rect) {
-    FreeRegionLabelMap();
-    if (!image || !mask || !rect || width <= 0 || height <= 0) return SUBJECT_NO_MEMORY;
+    if (!BeginSearch(image, mask, width, height, rect)) return SUBJECT_NO_MEMORY;
     const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-    std::memset(mask, 0, pixels);
 
     uint8_t* grey = static_cast<uint8_t*>(WorkAlloc(pixels));
     if (!grey) return SUBJECT_NO_MEMORY;
@@ -145,18 +157,22 @@ int FindSubjectMask(const uint8_t* image, uint8_t* mask, int width, int height, 
     }
     WorkFree(grey);
     grey = nullptr;
-    const int result = FindSubjectMaskForEyes(image, mask, width, height, rect, leftEyes, rightEyes, m);
+    const int result = SubjectFromEyes(image, mask, width, height, rect, leftEyes, rightEyes, m);
     release();
     return result;
 }
 
 int FindSubjectMaskForEyes(const uint8_t* image, uint8_t* mask, int width, int height, int32_t* rect,
                            const EyePoint* leftEyes, const EyePoint* rightEyes, int m) {
-    FreeRegionLabelMap();
-    if (!image || !mask || !rect || width <= 0 || height <= 0 || m < 0) return SUBJECT_NO_MEMORY;
-    const int64_t pictureSize = static_cast<int64_t>(width) * height;
-    std::memset(mask, 0, static_cast<size_t>(pictureSize));
-    const int minRegion = static_cast<int>(std::max<int64_t>(pictureSize / 12000, 10));
+    if (m < 0 || !BeginSearch(image, mask, width, height, rect)) return SUBJECT_NO_MEMORY;
+    return SubjectFromEyes(image, mask, width, height, rect, leftEyes, rightEyes, m);
+}
+
+namespace {
+
+int SubjectFromEyes(const uint8_t* image, uint8_t* mask, int width, int height, int32_t* rect, const EyePoint* leftEyes,
+                    const EyePoint* rightEyes, int m) {
+    const int minRegion = SubjectMinRegion(width, height);
 
     SubjectFace* faces = nullptr;
     int32_t maxD = -1;
@@ -224,9 +240,9 @@ int FindSubjectMaskForEyes(const uint8_t* image, uint8_t* mask, int width, int h
     const int chinIndex = static_cast<int>(std::min(chin, rectPixels));
 
     Work work;
+    // Every failure comes before the label map is made.
     auto fail = [&] {
         WorkFree(faces);
-        FreeRegionLabelMap();
         return SUBJECT_NO_MEMORY;
     };
     work.edges = static_cast<PixelEdge*>(WorkCalloc(static_cast<size_t>(2 * rectPixels), sizeof(PixelEdge)));
@@ -238,7 +254,7 @@ int FindSubjectMaskForEyes(const uint8_t* image, uint8_t* mask, int width, int h
     SortEdges(work.edges, 0, n - 1);
     InitRegionNodes(image, width, rect, work.nodes);
     int32_t regions = static_cast<int32_t>(rectPixels);
-    if (!SegmentGraph(work.nodes, &regions, work.edges, n, kSegmentationK)) return fail();
+    if (!SegmentGraph(work.nodes, &regions, work.edges, n, kSubjectSegmentationK)) return fail();
     MergeSmallRegions(work.nodes, &regions, work.edges, n, minRegion);
 
     RegionLabelMap = static_cast<uint16_t*>(WorkAlloc(static_cast<size_t>(rectPixels) * sizeof(uint16_t)));
@@ -272,3 +288,5 @@ int FindSubjectMaskForEyes(const uint8_t* image, uint8_t* mask, int width, int h
     WorkFree(faces);
     return SUBJECT_OK;
 }
+
+}  // namespace

@@ -32,6 +32,11 @@ int FindSubjectMask(const uint8_t* image, uint8_t* mask, int width, int height, 
 // Releases the region label map; it is empty afterwards.
 void FreeRegionLabelMap();
 
+// The segmentation's scale k, and the smallest region it leaves in a picture of
+// width x height pixels (whatever part of it is segmented).
+constexpr int kSubjectSegmentationK = 50;
+int SubjectMinRegion(int width, int height);
+
 // One verified face: the midpoint between the eyes (`cx`, `cy`), half the eye
 // distance `d`, and how far the centre was moved onto the skin (`shift`).
 struct SubjectFace {

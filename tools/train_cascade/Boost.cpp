@@ -5,7 +5,32 @@
 #include <limits>
 #include <thread>
 
+#include "tools/train_cascade/Common.h"
+
 namespace train {
+
+long Reservoir::Offer(size_t held, std::mt19937& rng) {
+    ++seen;
+    if (held < cap) return static_cast<long>(held);
+    const uint64_t high = rng();
+    const uint64_t low = rng();
+    const uint64_t j = (high << 32 | low) % seen;
+    return j < cap ? static_cast<long>(j) : -1;
+}
+
+Samples Subsample(const Samples& all, size_t target, uint64_t seed, const std::string& key) {
+    if (all.size() <= target) return all;
+    std::vector<size_t> index(all.size());
+    for (size_t i = 0; i < index.size(); ++i) index[i] = i;
+    std::mt19937 rng = SeededRng(seed, key);
+    for (size_t i = 0; i < target; ++i) std::swap(index[i], index[i + rng() % (index.size() - i)]);
+    index.resize(target);
+    std::sort(index.begin(), index.end());
+    Samples out;
+    out.dim = all.dim;
+    for (size_t i : index) out.Add(all.sample(i));
+    return out;
+}
 
 namespace {
 

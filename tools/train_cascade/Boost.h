@@ -9,6 +9,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <random>
+#include <string>
 #include <vector>
 
 namespace train {
@@ -25,7 +27,23 @@ struct Samples {
         codes.resize(at + static_cast<size_t>(dim));
         for (int p = 0; p < dim; ++p) codes[at + p] = c[p];
     }
+    void Append(const Samples& other) { codes.insert(codes.end(), other.codes.begin(), other.codes.end()); }
 };
+
+// Reservoir sampling: keeps a uniform random subset of at most `cap` of the items
+// offered one by one.
+struct Reservoir {
+    explicit Reservoir(size_t capacity) : cap(capacity) {}
+    size_t cap;
+    uint64_t seen = 0;
+    // Where the item offered now goes when `held` items are kept: `held` to
+    // append it, a smaller slot to replace that item, or -1 to drop it.
+    long Offer(size_t held, std::mt19937& rng);
+};
+
+// Keeps `target` of the samples, chosen by a shuffle seeded from `seed` and `key`,
+// in their original order.
+Samples Subsample(const Samples& all, size_t target, uint64_t seed, const std::string& key);
 
 // One confidence-rated weak learner: h[c] > 0 votes for the object.
 struct WeakLearner {

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "subject/EyeVerifier.h"
+
 namespace train {
 
 namespace {
@@ -80,9 +82,7 @@ Grey MirrorPad(const Grey& src, int margin) {
 
 Grey FlipHorizontal(const Grey& src) {
     Grey out = src;
-    for (int y = 0; y < src.height; ++y)
-        for (int x = 0; x < src.width; ++x)
-            out.pixels[static_cast<size_t>(y) * src.width + x] = src.at(src.width - 1 - x, y);
+    MirrorRows(src.pixels.data(), src.width, src.height, out.pixels.data());
     return out;
 }
 

@@ -48,20 +48,6 @@ void NearEyeWindow(const EyeCopy& copy, std::mt19937& rng, int* x, int* y) {
     *y = std::clamp(static_cast<int>(std::lround(copy.eyeY - kS / 2.0)) + dy, 0, copy.height - kS);
 }
 
-Samples Subsample(const Samples& all, size_t target, uint64_t seed) {
-    if (all.size() <= target) return all;
-    std::vector<size_t> index(all.size());
-    for (size_t i = 0; i < index.size(); ++i) index[i] = i;
-    std::mt19937 rng = SeededRng(seed, "eye-subsample");
-    for (size_t i = 0; i < target; ++i) std::swap(index[i], index[i + rng() % (index.size() - i)]);
-    index.resize(target);
-    std::sort(index.begin(), index.end());
-    Samples out;
-    out.dim = all.dim;
-    for (size_t i : index) out.Add(all.sample(i));
-    return out;
-}
-
 Samples Positives(const std::vector<EyeQuarter>& faces, uint64_t seed) {
     Samples out;
     out.dim = kEyePositions;
@@ -109,28 +95,23 @@ Samples Bootstrap(const std::vector<EyeQuarter>& quarters, const EyeCascadeData&
         Samples& kept = parts[i];
         kept.dim = kEyePositions;
         std::mt19937 rng = SeededRng(seed, key + std::to_string(i));
-        uint64_t seen = 0;
+        Reservoir reservoir(perQuarter);
         for (const EyeCopy& c : quarters[i]) {
             counts[i].scanned += static_cast<uint64_t>(c.width - kS) * (c.height - kS);
             ScanEyeWindowsWith(cascade, stages, c.width, c.height, c.codes.data(), [&](int x, int y, int) {
                 if (c.eyeX >= 0 && EyeWindowDistance(c, x, y) <= kFarFromEye) return;
-                ++seen;
-                size_t slot = kept.size();
-                if (slot >= perQuarter) {
-                    slot = (static_cast<uint64_t>(rng()) << 32 | rng()) % seen;
-                    if (slot >= perQuarter) return;
-                } else {
-                    kept.codes.resize(kept.codes.size() + kEyePositions);
-                }
+                const long slot = reservoir.Offer(kept.size(), rng);
+                if (slot < 0) return;
+                if (static_cast<size_t>(slot) == kept.size()) kept.codes.resize(kept.codes.size() + kEyePositions);
                 GatherEyeWindow(c, x, y, kept.codes.data() + slot * kEyePositions);
             });
         }
-        counts[i].passed = seen;
+        counts[i].passed = reservoir.seen;
     });
     Samples all;
     all.dim = kEyePositions;
     for (size_t i = 0; i < parts.size(); ++i) {
-        all.codes.insert(all.codes.end(), parts[i].codes.begin(), parts[i].codes.end());
+        all.Append(parts[i]);
         count->scanned += counts[i].scanned;
         count->passed += counts[i].passed;
     }
@@ -141,7 +122,8 @@ Samples Bootstrap(const std::vector<EyeQuarter>& quarters, const EyeCascadeData&
 
 bool MakeEyeQuarters(const Grey& grey, const Box& box, const double* eyes, std::vector<EyeQuarter>* out) {
     if (box.x0 < 0 || box.y0 < 0 || box.x1 > grey.width || box.y1 > grey.height) return false;
-    int xm = box.x0 + (box.x1 - box.x0 + 1) / 2, ym = box.y0 + (box.y1 - box.y0 + 1) / 2;
+    int xm = 0, ym = 0;
+    EyeQuarterSplit(box.x0, box.y0, box.x1, box.y1, &xm, &ym);
     int wl = xm - box.x0, wr = box.x1 - xm, hq = ym - box.y0;
     if (wl < 2 || wr < 2 || hq < 2) return false;
     std::vector<uint8_t> left(static_cast<size_t>(wl) * hq), right(static_cast<size_t>(wr) * hq),
@@ -174,6 +156,16 @@ Box JitteredFaceBox(double leftX, double leftY, double rightX, double rightY, co
     int x0 = static_cast<int>(std::lround(midX - 11 * s + shiftX));
     int y0 = static_cast<int>(std::lround(midY - 8 * s + shiftY));
     return Box{x0, y0, x0 + w, y0 + h};
+}
+
+bool RandomFaceShapedBox(const Grey& g, std::mt19937& rng, Box* box) {
+    double most = std::min(g.width, g.height * 22 / 24);
+    if (most < 24) return false;
+    int w = static_cast<int>(std::exp(Uniform(rng, std::log(24.0), std::log(most))));
+    int h = w * 24 / 22;
+    int x0 = static_cast<int>(rng() % (g.width - w + 1)), y0 = static_cast<int>(rng() % (g.height - h + 1));
+    *box = Box{x0, y0, x0 + w, y0 + h};
+    return true;
 }
 
 void GatherEyeWindow(const EyeCopy& copy, int x, int y, uint16_t* sample) {
@@ -220,9 +212,8 @@ std::vector<IntStage> TrainEyeCascade(const std::vector<EyeQuarter>& faceQuarter
         size_t takeFaces =
             std::min(fromFaces.size(), std::max(share, target - std::min(fromOthers.size(), target - share)));
         size_t takeOthers = std::min(fromOthers.size(), target - takeFaces);
-        Samples neg = Subsample(fromFaces, takeFaces, options.seed + 2 * s);
-        Samples others = Subsample(fromOthers, takeOthers, options.seed + 2 * s + 1);
-        neg.codes.insert(neg.codes.end(), others.codes.begin(), others.codes.end());
+        Samples neg = Subsample(fromFaces, takeFaces, options.seed + 2 * s, "eye-subsample");
+        neg.Append(Subsample(fromOthers, takeOthers, options.seed + 2 * s + 1, "eye-subsample"));
         neg.dim = kEyePositions;
         int forced = (kEyeFirstY[s] - 1) * kEyeGrid + (kEyeFirstX[s] - 1);
         std::vector<WeakLearner> learners = BoostStage(pos, neg, kEyeStageSize[s], forced, options.threads);

@@ -42,6 +42,10 @@ struct BoxJitter {
 Box JitteredFaceBox(double leftX, double leftY, double rightX, double rightY, const BoxJitter& jitter,
                     std::mt19937& rng);
 
+// A random box of face proportions (22 x 24) whose width is log-uniform from 24
+// up to the most the picture holds; false when it holds none.
+bool RandomFaceShapedBox(const Grey& g, std::mt19937& rng, Box* box);
+
 // The codes of the 15 x 15 window at (x, y) of a copy at the 169 positions.
 void GatherEyeWindow(const EyeCopy& copy, int x, int y, uint16_t* sample);
 

@@ -14,42 +14,36 @@ namespace {
 constexpr int kW = FaceCascadeData::kWindowWidth;
 constexpr int kH = FaceCascadeData::kWindowHeight;
 
-// Keeps a uniform random subset of at most `cap` of the items offered to it.
-struct Reservoir {
-    explicit Reservoir(size_t capacity) : cap(capacity) {}
-    size_t cap;
-    uint64_t seen = 0;
+// The windows kept from one picture (or its mirror image) while bootstrapping,
+// and with them some of its passing windows as boxes.
+struct KeptWindows : Reservoir {
+    using Reservoir::Reservoir;
     Samples kept;
     std::vector<FaceBoxHit> boxes;
-    // Returns the slot to fill (== `held` to append), or -1 to drop the item.
-    long Offer(size_t held, std::mt19937& rng) {
-        ++seen;
-        if (held < cap) return static_cast<long>(held);
-        uint64_t j = (static_cast<uint64_t>(rng()) << 32 | rng()) % seen;
-        return j < cap ? static_cast<long>(j) : -1;
-    }
 };
 
-// Keeps `target` of the samples, chosen with a seeded shuffle, in their original order.
-Samples Subsample(const Samples& all, size_t target, uint64_t seed) {
-    if (all.size() <= target) return all;
-    std::vector<size_t> index(all.size());
-    for (size_t i = 0; i < index.size(); ++i) index[i] = i;
-    std::mt19937 rng = SeededRng(seed, "subsample");
-    for (size_t i = 0; i < target; ++i) {
-        size_t j = i + rng() % (index.size() - i);
-        std::swap(index[i], index[j]);
+// Runs `body` on the census codes of every copy of `picture` and of its mirror
+// image at the longer sides `sides` that hold more than one window, the way the
+// detector makes its copies: (mirror, picture width, copy width and height, codes).
+void ForEachFaceCopy(const Grey& picture, const std::vector<int>& sides,
+                     const std::function<void(int mirror, int width, int w, int h, const uint16_t* codes)>& body) {
+    const Grey flipped = FlipHorizontal(picture);
+    std::vector<uint8_t> copy;
+    std::vector<uint16_t> codes;
+    for (int mirror = 0; mirror < 2; ++mirror) {
+        const Grey& g = mirror ? flipped : picture;
+        for (int s : sides) {
+            if (s > std::max(g.width, g.height)) continue;
+            int w, h;
+            FaceCopySize(g.width, g.height, s, &w, &h);
+            if (w < kW + 1 || h < kH + 1) continue;
+            copy.resize(static_cast<size_t>(w) * h);
+            codes.resize(copy.size());
+            ResampleNearest(g.pixels.data(), g.width, g.height, copy.data(), w, h);
+            FaceCensus(copy.data(), w, h, codes.data());
+            body(mirror, g.width, w, h, codes.data());
+        }
     }
-    index.resize(target);
-    std::sort(index.begin(), index.end());
-    Samples out;
-    out.dim = all.dim;
-    for (size_t i : index) out.Add(all.sample(i));
-    return out;
-}
-
-void Append(Samples* to, const Samples& from) {
-    to->codes.insert(to->codes.end(), from.codes.begin(), from.codes.end());
 }
 
 }  // namespace
@@ -146,20 +140,6 @@ void CutFaceWindows(const FacePicture& face, int count, const FaceCutOptions& op
     }
 }
 
-void FaceCopySize(int width, int height, int s, int* dstWidth, int* dstHeight) {
-    int longer = std::max(width, height), shorter = std::min(width, height);
-    int ratio = static_cast<int>((static_cast<int64_t>(shorter) * 32768) / longer);
-    if (width > height) {
-        *dstWidth = s;
-        *dstHeight = (s * ratio) >> 15;
-    } else if (height > width) {
-        *dstWidth = (s * ratio) >> 15;
-        *dstHeight = s;
-    } else {
-        *dstWidth = *dstHeight = s;
-    }
-}
-
 std::vector<int> CopySides(int from, int to, double step) {
     std::set<int> sides(FaceScales, FaceScales + 9);
     for (double s = from; s <= to + 0.5; s *= step) sides.insert(static_cast<int>(std::lround(s)));
@@ -183,33 +163,21 @@ Samples RandomFaceNegatives(const std::vector<Grey>& pictures, const std::vector
     ParallelFor(static_cast<int>(pictures.size()), threads, [&](int i) {
         parts[i].dim = kFacePositions;
         std::mt19937 rng = SeededRng(seed, "random-negatives-" + std::to_string(i));
-        std::vector<uint8_t> copy;
-        std::vector<uint16_t> codes, sample(kFacePositions);
-        for (int mirror = 0; mirror < 2; ++mirror) {
-            Grey g = mirror ? FlipHorizontal(pictures[i]) : pictures[i];
-            for (int s : sides) {
-                if (s > std::max(g.width, g.height)) continue;
-                int w, h;
-                FaceCopySize(g.width, g.height, s, &w, &h);
-                if (w < kW + 1 || h < kH + 1) continue;
-                copy.resize(static_cast<size_t>(w) * h);
-                codes.assign(copy.size(), 0);
-                ResampleNearest(g.pixels.data(), g.width, g.height, copy.data(), w, h);
-                FaceCensus(copy.data(), w, h, codes.data());
-                for (int k = 0; k < perCopy; ++k) {
-                    // The scan's window lefts run to w - 23 and its tops over even rows to h - 25.
-                    int x = static_cast<int>(rng() % (w - kW));
-                    int y = 2 * static_cast<int>(rng() % ((h - kH - 1) / 2 + 1));
-                    GatherFaceWindow(codes.data(), w, x, y, sample.data());
-                    parts[i].Add(sample.data());
-                }
+        std::vector<uint16_t> sample(kFacePositions);
+        ForEachFaceCopy(pictures[i], sides, [&](int, int, int w, int h, const uint16_t* codes) {
+            for (int k = 0; k < perCopy; ++k) {
+                // The scan's window lefts run to w - 23 and its tops over even rows to h - 25.
+                int x = static_cast<int>(rng() % (w - kW));
+                int y = 2 * static_cast<int>(rng() % ((h - kH - 1) / 2 + 1));
+                GatherFaceWindow(codes, w, x, y, sample.data());
+                parts[i].Add(sample.data());
             }
-        }
+        });
     });
     Samples all;
     all.dim = kFacePositions;
-    for (const Samples& p : parts) Append(&all, p);
-    return Subsample(all, target, seed);
+    for (const Samples& p : parts) all.Append(p);
+    return Subsample(all, target, seed, "subsample");
 }
 
 BootstrapResult BootstrapFaceNegatives(const std::vector<Grey>& pictures, const std::vector<IntStage>& stages,
@@ -220,61 +188,50 @@ BootstrapResult BootstrapFaceNegatives(const std::vector<Grey>& pictures, const 
     // Each picture keeps a reservoir a few times its even share, so that pictures
     // with many hits cannot crowd out the others entirely.
     size_t cap = std::max<size_t>(64, 3 * target / std::max<size_t>(1, 2 * pictures.size()));
-    std::vector<Reservoir> windows(2 * pictures.size(), Reservoir(cap));
-    std::vector<Reservoir> boxes(pictures.size(), Reservoir(static_cast<size_t>(std::max(boxesPerPicture, 0))));
+    std::vector<KeptWindows> windows(2 * pictures.size(), KeptWindows(cap));
+    std::vector<KeptWindows> boxes(pictures.size(), KeptWindows(static_cast<size_t>(std::max(boxesPerPicture, 0))));
     std::vector<uint64_t> scanned(pictures.size(), 0);
     ParallelFor(static_cast<int>(pictures.size()), threads, [&](int i) {
-        std::vector<uint8_t> copy;
-        std::vector<uint16_t> codes;
-        for (int mirror = 0; mirror < 2; ++mirror) {
-            Grey g = mirror ? FlipHorizontal(pictures[i]) : pictures[i];
-            Reservoir& res = windows[2 * i + mirror];
+        std::mt19937 rngs[2] = {SeededRng(seed, "bootstrap-" + std::to_string(i) + "-0"),
+                                SeededRng(seed, "bootstrap-" + std::to_string(i) + "-1")};
+        ForEachFaceCopy(pictures[i], sides, [&](int mirror, int width, int w, int h, const uint16_t* codes) {
+            KeptWindows& res = windows[2 * i + mirror];
             res.kept.dim = kFacePositions;
-            std::mt19937 rng = SeededRng(seed, "bootstrap-" + std::to_string(i) + "-" + std::to_string(mirror));
-            for (int s : sides) {
-                if (s > std::max(g.width, g.height)) continue;
-                int w, h;
-                FaceCopySize(g.width, g.height, s, &w, &h);
-                if (w < kW + 1 || h < kH + 1) continue;
-                copy.resize(static_cast<size_t>(w) * h);
-                codes.assign(copy.size(), 0);
-                ResampleNearest(g.pixels.data(), g.width, g.height, copy.data(), w, h);
-                FaceCensus(copy.data(), w, h, codes.data());
-                scanned[i] += static_cast<uint64_t>((h - kH - 1) / 2 + 1) * (w - kW);
-                int scale = static_cast<int>((static_cast<int64_t>(g.width) * 32768) / w);
-                ScanFaceWindowsWith(*cascade, stageCount, w, h, codes.data(), [&](int x, int y, int) {
-                    long slot = res.Offer(res.kept.size(), rng);
-                    if (slot >= 0) {
-                        if (static_cast<size_t>(slot) == res.kept.size())
-                            res.kept.codes.resize(res.kept.codes.size() + kFacePositions);
-                        GatherFaceWindow(codes.data(), w, x, y, res.kept.codes.data() + slot * kFacePositions);
-                    }
-                    if (!mirror && boxesPerPicture > 0) {
-                        long b = boxes[i].Offer(boxes[i].boxes.size(), rng);
-                        FaceBoxHit box{(x * scale) >> 15, (y * scale) >> 15, 0, 0};
-                        box.x1 = box.x0 + ((kW * scale) >> 15);
-                        box.y1 = box.y0 + ((kH * scale) >> 15);
-                        if (b >= 0 && static_cast<size_t>(b) == boxes[i].boxes.size())
-                            boxes[i].boxes.push_back(box);
-                        else if (b >= 0)
-                            boxes[i].boxes[b] = box;
-                    }
-                });
-            }
-        }
+            std::mt19937& rng = rngs[mirror];
+            scanned[i] += static_cast<uint64_t>((h - kH - 1) / 2 + 1) * (w - kW);
+            int scale = static_cast<int>((static_cast<int64_t>(width) * 32768) / w);
+            ScanFaceWindowsWith(*cascade, stageCount, w, h, codes, [&](int x, int y, int) {
+                long slot = res.Offer(res.kept.size(), rng);
+                if (slot >= 0) {
+                    if (static_cast<size_t>(slot) == res.kept.size())
+                        res.kept.codes.resize(res.kept.codes.size() + kFacePositions);
+                    GatherFaceWindow(codes, w, x, y, res.kept.codes.data() + slot * kFacePositions);
+                }
+                if (!mirror && boxesPerPicture > 0) {
+                    long b = boxes[i].Offer(boxes[i].boxes.size(), rng);
+                    FaceBoxHit box{(x * scale) >> 15, (y * scale) >> 15, 0, 0};
+                    box.x1 = box.x0 + ((kW * scale) >> 15);
+                    box.y1 = box.y0 + ((kH * scale) >> 15);
+                    if (b >= 0 && static_cast<size_t>(b) == boxes[i].boxes.size())
+                        boxes[i].boxes.push_back(box);
+                    else if (b >= 0)
+                        boxes[i].boxes[b] = box;
+                }
+            });
+        });
     });
     BootstrapResult result;
     Samples all;
     all.dim = kFacePositions;
     for (size_t i = 0; i < windows.size(); ++i) {
-        Append(&all, windows[i].kept);
+        all.Append(windows[i].kept);
         result.passed += windows[i].seen;
     }
     for (size_t i = 0; i < pictures.size(); ++i) {
         result.scanned += scanned[i];
         result.boxes.push_back(boxes[i].boxes);
     }
-    result.windows = Subsample(all, target, seed);
+    result.windows = Subsample(all, target, seed, "subsample");
     return result;
 }
 

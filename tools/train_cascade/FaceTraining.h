@@ -47,9 +47,6 @@ void CutFaceWindows(const FacePicture& face, int count, const FaceCutOptions& op
 // The codes of the window at (x, y) of a census array `width` pixels wide.
 void GatherFaceWindow(const uint16_t* codes, int width, int x, int y, uint16_t* sample);
 
-// The copy size the detector uses for a longer side of `s` pixels.
-void FaceCopySize(int width, int height, int s, int* dstWidth, int* dstHeight);
-
 // Random windows (tops on even rows, like the scan) from copies of the pictures
 // and their mirror images at the given longer sides; about `target` in all.
 Samples RandomFaceNegatives(const std::vector<Grey>& pictures, const std::vector<int>& sides, size_t target,

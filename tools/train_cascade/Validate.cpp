@@ -18,6 +18,7 @@
 #include "subject/MakeGreyImage.h"
 #include "tools/train_cascade/Common.h"
 #include "tools/train_cascade/Dataset.h"
+#include "tools/train_cascade/EyeTraining.h"
 
 namespace train {
 
@@ -177,14 +178,10 @@ void Validate(const ValidateOptions& options) {
         Grey g;
         if (!LoadGreyJpeg(options.dataDir + "/nonface/" + file, &g)) continue;
         std::mt19937 rng = SeededRng(4242, file);
-        for (int k = 0; k < 20; ++k) {
-            double most = std::min(g.width, g.height * 22 / 24);
-            if (most < 24) break;
-            int w = static_cast<int>(std::exp(Uniform(rng, std::log(24.0), std::log(most))));
-            int h = w * 24 / 22;
-            int x0 = static_cast<int>(rng() % (g.width - w + 1)), y0 = static_cast<int>(rng() % (g.height - h + 1));
+        Box b;
+        for (int k = 0; k < 20 && RandomFaceShapedBox(g, rng, &b); ++k) {
             ++randomBoxes;
-            randomVerified += VerifyEyes(g.pixels.data(), g.width, g.height, x0, y0, x0 + w, y0 + h) == 1;
+            randomVerified += VerifyEyes(g.pixels.data(), g.width, g.height, b.x0, b.y0, b.x1, b.y1) == 1;
         }
     }
     Log("validate eye verifier alone: %d of %d random boxes on the held-out non-face photos accepted (%.1f %%)",

@@ -214,15 +214,9 @@ int Train(const Options& o, const std::string& commandLine) {
     ParallelFor(static_cast<int>(nonFaces.size()), o.threads, [&](int i) {
         const Grey& g = nonFaces[i];
         std::mt19937 rng = SeededRng(9002, trainFiles[i]);
-        for (int k = 0; k < 16; ++k) {
-            double most = std::min(g.width, g.height * 22 / 24);
-            if (most < 24) break;
-            int w = static_cast<int>(std::exp(Uniform(rng, std::log(24.0), std::log(most))));
-            int h = w * 24 / 22;
-            if (h > g.height) continue;
-            int x0 = static_cast<int>(rng() % (g.width - w + 1)), y0 = static_cast<int>(rng() % (g.height - h + 1));
-            MakeEyeQuarters(g, Box{x0, y0, x0 + w, y0 + h}, nullptr, &otherParts[i]);
-        }
+        Box box;
+        for (int k = 0; k < 16 && RandomFaceShapedBox(g, rng, &box); ++k)
+            MakeEyeQuarters(g, box, nullptr, &otherParts[i]);
         for (const FaceBoxHit& b : hits.boxes[i])
             MakeEyeQuarters(g, Box{b.x0, b.y0, b.x1, b.y1}, nullptr, &otherParts[i]);
     });
