@@ -1,6 +1,7 @@
 #include "app/ButtonBar.h"
 
 #include "app/View.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -9,14 +10,15 @@ struct SlotLayout {
 };
 
 constexpr SlotLayout kLayout[8] = {
-    {1, 0, 67, 68, LOOK_HIDDEN, 151, 150, 171},       // zoom out
-    {2, 0, 67, 68, LOOK_DISABLED, 137, 152, 172},     // zoom in (same place as zoom out)
-    {3, 68, 135, 68, LOOK_ENABLED, 139, 138, 167},    // find people
-    {4, 136, 203, 68, LOOK_DISABLED, 141, 140, 164},  // add brush
-    {5, 204, 272, 69, LOOK_DISABLED, 143, 142, 169},  // erase brush
-    {6, 273, 341, 69, LOOK_DISABLED, 145, 144, 166},  // effect
-    {7, 342, 410, 69, LOOK_DISABLED, 147, 146, 168},  // compare
-    {8, 411, 479, 69, LOOK_ENABLED, 149, 148, 170},   // reset
+    {1, 0, 67, 68, LOOK_HIDDEN, IDB_ZOOMOUT_NORMAL, IDB_ZOOMOUT_PRESSED, IDB_ZOOMOUT_DISABLED},
+    // Zoom in shares its place with zoom out; one of the two is hidden.
+    {2, 0, 67, 68, LOOK_DISABLED, IDB_ZOOMIN_NORMAL, IDB_ZOOMIN_PRESSED, IDB_ZOOMIN_DISABLED},
+    {3, 68, 135, 68, LOOK_ENABLED, IDB_FIND_NORMAL, IDB_FIND_PRESSED, IDB_FIND_DISABLED},
+    {4, 136, 203, 68, LOOK_DISABLED, IDB_ADD_NORMAL, IDB_ADD_PRESSED, IDB_ADD_DISABLED},
+    {5, 204, 272, 69, LOOK_DISABLED, IDB_ERASE_NORMAL, IDB_ERASE_PRESSED, IDB_ERASE_DISABLED},
+    {6, 273, 341, 69, LOOK_DISABLED, IDB_EFFECT_NORMAL, IDB_EFFECT_PRESSED, IDB_EFFECT_DISABLED},
+    {7, 342, 410, 69, LOOK_DISABLED, IDB_COMPARE_NORMAL, IDB_COMPARE_PRESSED, IDB_COMPARE_DISABLED},
+    {8, 411, 479, 69, LOOK_ENABLED, IDB_RESET_NORMAL, IDB_RESET_PRESSED, IDB_RESET_DISABLED},
 };
 
 }  // namespace
@@ -85,21 +87,15 @@ int ButtonBar::FindActive(int id) const {
 void ButtonBar::Press(HWND window, int id) {
     int slot = FindActive(id);
     if (slot < 0) return;
-    if (id == 4) {
-        if (buttons_[3].look == LOOK_ENABLED) {
-            buttons_[3].look = LOOK_SELECTED;
-            DrawOnWindow(window, 3, buttons_[3].pressed);
-            buttons_[4].look = LOOK_ENABLED;
-            DrawOnWindow(window, 4, buttons_[4].normal);
-        }
-        return;
-    }
-    if (id == 5) {
-        if (buttons_[4].look == LOOK_ENABLED) {
-            buttons_[4].look = LOOK_SELECTED;
-            DrawOnWindow(window, 4, buttons_[4].pressed);
-            buttons_[3].look = LOOK_ENABLED;
-            DrawOnWindow(window, 3, buttons_[3].normal);
+    if (id == 4 || id == 5) {
+        // The two brushes are a radio pair: an enabled one becomes the selected
+        // one, and the other goes back to enabled.
+        const int other = slot == 3 ? 4 : 3;
+        if (buttons_[slot].look == LOOK_ENABLED) {
+            buttons_[slot].look = LOOK_SELECTED;
+            DrawOnWindow(window, slot, buttons_[slot].pressed);
+            buttons_[other].look = LOOK_ENABLED;
+            DrawOnWindow(window, other, buttons_[other].normal);
         }
         return;
     }

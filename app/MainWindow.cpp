@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,10 +50,16 @@ void Repaint() {
     InvalidateRect(g_app.window, nullptr, TRUE);
 }
 
+// Draws `pixels` (a picture of the given size) through the current spans: in
+// WM_PAINT, or at once when `insidePaint` is 0.
+void PaintPicture(const uint8_t* pixels, int width, int height, int insidePaint) {
+    PaintView(g_app.window, pixels, g_app.buttonBar, g_app.zoomController, width, height, g_srcSpan.x0, g_srcSpan.x1,
+              g_srcSpan.y0, g_srcSpan.y1, g_app.dstSpan.x0, g_app.dstSpan.x1, g_app.dstSpan.y0, g_app.dstSpan.y1,
+              insidePaint);
+}
+
 void PaintReducedNow() {
-    PaintView(g_app.window, g_app.reduced.pixels, g_app.buttonBar, g_app.zoomController, g_app.reduced.width,
-              g_app.reduced.height, g_srcSpan.x0, g_srcSpan.x1, g_srcSpan.y0, g_srcSpan.y1, g_app.dstSpan.x0,
-              g_app.dstSpan.x1, g_app.dstSpan.y0, g_app.dstSpan.y1, 0);
+    PaintPicture(g_app.reduced.pixels, g_app.reduced.width, g_app.reduced.height, 0);
 }
 
 // Full path of the loaded picture: folder, separator, name.
@@ -115,9 +122,7 @@ void OnOpen() {
         return;
     }
     if (result == 0) {
-        g_app.state = 0;
-        Repaint();
-        Notice(L"Too Large or incorrect file !");
+        DropPicture();
         return;
     }
     if (g_app.full.byteSize > kMaxOpenBytes) {
@@ -182,41 +187,34 @@ void OnSave() {
 void OnReset() {
     SetEditingLooks();
     g_app.subjectFound = g_app.brushMode = g_app.showBackup = 0;
-    if (g_app.state == 2) {
-        g_app.state = 1;
-        free(g_app.backup);
-        g_app.backup = nullptr;
+    const int state = g_app.state;
+    if (state != 1 && state != 2) return;
+    g_app.state = 1;
+    free(g_app.backup);
+    g_app.backup = nullptr;
+    if (state == 2) {
         wchar_t path[255] = {0}, name[255] = {0};
         PicturePath(path, 255);
         MultiByteToWideChar(CP_ACP, 0, g_app.full.name, (int)strnlen(g_app.full.name, 255), name, 254);
-        char folder[260];
-        memcpy(folder, g_app.full.folder, sizeof folder);
         ClearImageRecord(&g_app.full);
-        // The picture is read again from storage, so a saved effect stays.
+        // The picture is read again from storage, so a saved effect stays. The
+        // folder is kept: clearing and loading a record leave it alone.
         if (!LoadPicture(path, name, &g_app.full)) {
             DropPicture();
             return;
         }
-        memcpy(g_app.full.folder, folder, sizeof folder);
-        FreeRegionLabelMap();
-        if (!MakeReducedCopy()) {
-            DropPicture();
-            return;
-        }
-        FitView(g_app.window, g_app.reduced, &g_srcSpan, &g_app.dstSpan);
-        Repaint();
-        return;
     }
-    if (g_app.state != 1) return;
-    free(g_app.backup);
-    g_app.backup = nullptr;
     FreeRegionLabelMap();
     if (!MakeReducedCopy()) {
         DropPicture();
         return;
     }
     FitView(g_app.window, g_app.reduced, &g_srcSpan, &g_app.dstSpan);
-    PaintReducedNow();
+    if (state == 2) {
+        Repaint();
+    } else {
+        PaintReducedNow();
+    }
 }
 
 void RunButton(int id) {
@@ -277,16 +275,12 @@ void OnButtonUp() {
 
 void OnPaint() {
     if (g_app.state == 1) {
-        PaintView(g_app.window, g_app.reduced.pixels, g_app.buttonBar, g_app.zoomController, g_app.reduced.width,
-                  g_app.reduced.height, g_srcSpan.x0, g_srcSpan.x1, g_srcSpan.y0, g_srcSpan.y1, g_app.dstSpan.x0,
-                  g_app.dstSpan.x1, g_app.dstSpan.y0, g_app.dstSpan.y1, 1);
+        PaintPicture(g_app.reduced.pixels, g_app.reduced.width, g_app.reduced.height, 1);
         return;
     }
     if (g_app.state == 2) {
         const uint8_t* pixels = g_app.showBackup == 1 ? g_app.backup : g_app.full.pixels;
-        PaintView(g_app.window, pixels, g_app.buttonBar, g_app.zoomController, g_app.full.width, g_app.full.height,
-                  g_srcSpan.x0, g_srcSpan.x1, g_srcSpan.y0, g_srcSpan.y1, g_app.dstSpan.x0, g_app.dstSpan.x1,
-                  g_app.dstSpan.y0, g_app.dstSpan.y1, 1);
+        PaintPicture(pixels, g_app.full.width, g_app.full.height, 1);
         return;
     }
     // No picture: only the button bar, over a cleared photo area.
@@ -325,12 +319,7 @@ void OnSize() {
 void OnDestroy() {
     if (g_app.menuBar) DestroyWindow(g_app.menuBar);
     g_app.menuBar = nullptr;
-    free(g_app.backup);
-    g_app.backup = nullptr;
-    free(g_app.mask);
-    g_app.mask = nullptr;
-    ClearImageRecord(&g_app.full);
-    ClearImageRecord(&g_app.reduced);
+    ReleasePictures();
     FreeRegionLabelMap();
     if (g_app.mutex) CloseHandle(g_app.mutex);
     g_app.mutex = nullptr;
@@ -461,12 +450,9 @@ std::string DescribeMainWindowState() {
     add("srcSpan=%d,%d,%d,%d", g_srcSpan.x0, g_srcSpan.x1, g_srcSpan.y0, g_srcSpan.y1);
     add("dstSpan=%d,%d,%d,%d", g_app.dstSpan.x0, g_app.dstSpan.x1, g_app.dstSpan.y0, g_app.dstSpan.y1);
     add("subjectRect=%d,%d,%d,%d", g_subjectRect[0], g_subjectRect[1], g_subjectRect[2], g_subjectRect[3]);
-    long marked = 0;
-    if (g_app.mask && g_app.reduced.pixels) {
-        const size_t pixels = (size_t)g_app.reduced.width * (size_t)g_app.reduced.height;
-        for (size_t i = 0; i < pixels; i++) marked += g_app.mask[i] == 1;
-    }
-    add("maskPixels=%ld", marked);
+    // The mask lives exactly as long as the reduced copy it belongs to.
+    const size_t pixels = g_app.mask ? (size_t)g_app.reduced.width * (size_t)g_app.reduced.height : 0;
+    add("maskPixels=%ld", (long)std::count(g_app.mask, g_app.mask + pixels, 1));
     add("regionMap=%s", RegionLabelMap ? "yes" : "no");
     std::string looks;
     for (int i = 0; i < 8; i++) {

@@ -8,13 +8,12 @@
 #include <cstring>
 
 #include "imaging/LoadPicture.h"
-#include "imaging/PathText.h"
+#include "platform/win32.h"
 
 namespace {
 
 const size_t kFileHeaderBytes = 14;
 const size_t kInfoHeaderBytes = 40;
-const size_t kMaxNativePath = 4096;
 
 uint32_t ReadU16(const uint8_t* p) {
     return static_cast<uint32_t>(p[0] | (p[1] << 8));
@@ -47,7 +46,8 @@ uint8_t* ReadBmpFile(const wchar_t* path, int* width, int* height, int* dataSize
     SetOut(reason, 0);
 
     char nativePath[kMaxNativePath];
-    if (!path || !WideToUtf8Path(path, nativePath, sizeof nativePath)) return Refuse(nullptr, BMP_CANNOT_OPEN, reason);
+    if (!path || !WidePathToNative(path, nativePath, sizeof nativePath))
+        return Refuse(nullptr, BMP_CANNOT_OPEN, reason);
     FILE* file = fopen(nativePath, "rb");
     if (!file) return Refuse(nullptr, BMP_CANNOT_OPEN, reason);
 

@@ -5,29 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imaging/JpegErrors.h"
 #include "imaging/LoadPicture.h"
-#include "imaging/PathText.h"
-
-// jpeglib.h needs size_t and FILE declared before it, so it comes last.
-// clang-format off
-#include <jpeglib.h>
-// clang-format on
+#include "platform/win32.h"
 
 namespace {
-
-const size_t kMaxNativePath = 4096;
-
-// The library's standard error manager, except that a fatal error returns to the
-// reader instead of ending the program.
-struct ReaderErrorManager {
-    jpeg_error_mgr pub;
-    jmp_buf jump;
-};
-
-void ReaderErrorExit(j_common_ptr cinfo) {
-    (*cinfo->err->output_message)(cinfo);
-    longjmp(reinterpret_cast<ReaderErrorManager*>(cinfo->err)->jump, 1);
-}
 
 // Adobe applications write CMYK with every sample inverted (255 = no ink) and mark
 // such files with their APP14 marker; files without it hold plain ink amounts.
@@ -63,11 +45,11 @@ void StoreRow(const JSAMPLE* src, int components, bool invertedCmyk, int width, 
 // longjmp, and so the only variable changed after setjmp is the volatile buffer.
 uint8_t* Decode(FILE* file, int* width, int* height) {
     jpeg_decompress_struct cinfo;
-    ReaderErrorManager err;
+    JpegErrorJump err;
     uint8_t* volatile pixels = nullptr;
 
     cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = ReaderErrorExit;
+    err.pub.error_exit = JpegErrorExit;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         free(pixels);
@@ -135,7 +117,7 @@ uint8_t* Decode(FILE* file, int* width, int* height) {
 
 uint8_t* LoadJpegPicture(const wchar_t* path, int* width, int* height) {
     char nativePath[kMaxNativePath];
-    if (!path || !WideToUtf8Path(path, nativePath, sizeof nativePath)) return nullptr;
+    if (!path || !WidePathToNative(path, nativePath, sizeof nativePath)) return nullptr;
     FILE* file = fopen(nativePath, "rb");
     if (!file) return nullptr;
     int w = 0;

@@ -11,38 +11,19 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "imaging/PathText.h"
-
-// jpeglib.h needs size_t and FILE declared before it, so it comes last.
-// clang-format off
-#include <jpeglib.h>
-// clang-format on
+#include "imaging/JpegErrors.h"
+#include "platform/win32.h"
 
 namespace {
-
-const size_t kMaxNativePath = 4096;
-
-// The library's standard error manager, except that a fatal error (such as a
-// failed write on a full medium) returns to the writer instead of ending the
-// program.
-struct WriterErrorManager {
-    jpeg_error_mgr pub;
-    jmp_buf jump;
-};
-
-void WriterErrorExit(j_common_ptr cinfo) {
-    (*cinfo->err->output_message)(cinfo);
-    longjmp(reinterpret_cast<WriterErrorManager*>(cinfo->err)->jump, 1);
-}
 
 // Compresses the picture into `file`; false when the library failed. Nothing with
 // a destructor lives in this function, so the longjmp back to it is safe.
 bool Encode(FILE* file, const uint8_t* pixels, int width, int height) {
     jpeg_compress_struct cinfo;
-    WriterErrorManager err;
+    JpegErrorJump err;
 
     cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = WriterErrorExit;
+    err.pub.error_exit = JpegErrorExit;
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
         return false;
@@ -119,7 +100,7 @@ int SaveJpegPicture(const wchar_t* path, const uint8_t* pixels, int width, int h
     char nativePath[kMaxNativePath];
     char target[kMaxNativePath];
     char tempPath[kMaxNativePath];
-    if (!WideToUtf8Path(path, nativePath, sizeof nativePath)) return 0;
+    if (!WidePathToNative(path, nativePath, sizeof nativePath)) return 0;
     if (!ResolveTarget(nativePath, target, sizeof target)) return 0;
 
     int fd = CreateTemporary(target, tempPath, sizeof tempPath);

@@ -6,7 +6,7 @@
 
 #include "imaging/BmpReader.h"
 #include "imaging/JpegReader.h"
-#include "imaging/PathText.h"
+#include "platform/win32.h"
 
 int WidthStep(int w) {
     if (w <= 420) return 4;
@@ -65,6 +65,10 @@ int LoadPicture(const wchar_t* path, const wchar_t* fileName, ImageRecord* recor
     record->byteSize = 3 * width * height;
     record->pixels = pixels;
     std::memset(record->name, 0, sizeof record->name);
-    WideToUtf8Prefix(fileName, record->name, sizeof record->name);
+    // As many whole characters of the name as fit.
+    if (fileName) {
+        WideCharToMultiByte(CP_ACP, 0, fileName, (int)wcslen(fileName), record->name, sizeof record->name, nullptr,
+                            nullptr);
+    }
     return 1;
 }

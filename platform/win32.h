@@ -356,7 +356,9 @@ void SetLastError(DWORD err);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, char* dst, int dstLen, const char* defChar,
                         BOOL* usedDef);
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, LPWSTR dst, int dstLen);
-// Converts a wide path to the narrow form the C library opens.
+// Converts a wide path to the narrow form the C library opens; false when it
+// does not fit into `outSize` bytes. kMaxNativePath bytes hold any path.
+constexpr size_t kMaxNativePath = 4096;
 bool WidePathToNative(LPCWSTR path, char* out, size_t outSize);
 
 // ---------------------------------------------------------------------------
