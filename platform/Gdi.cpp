@@ -576,14 +576,12 @@ GdiObject* DecodeBmp(const unsigned char* data, size_t size) {
 // ---------------------------------------------------------------------------
 // Internal entry points
 
-HDC MakeSurfaceDC(Surface* surface, int originX, int originY, const RECT& clip, Window* window) {
+HDC MakeSurfaceDC(Surface* surface, int originX, int originY, const RECT& clip) {
     DeviceContext* dc = new DeviceContext;
     dc->surface = surface;
     dc->originX = originX;
     dc->originY = originY;
     dc->clip = clip;
-    dc->window = window;
-    dc->isScreen = window == nullptr;
     InitDCDefaults(dc);
     RegisterDC(dc);
     return ToHandle(dc);

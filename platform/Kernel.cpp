@@ -25,7 +25,6 @@ volatile sig_atomic_t g_raiseRequested = 0;
 
 struct MutexHandle {
     uint32_t magic = 0x4D555458;  // "MUTX"
-    std::string lockPath;
     int fd = -1;
 };
 
@@ -178,8 +177,8 @@ HANDLE CreateMutex(void*, BOOL, LPCWSTR name) {
     auto* m = new MutexHandle;
     SetLastError(ERROR_SUCCESS);
     if (name && *name) {
-        m->lockPath = RuntimeDir() + "/mutex-" + SafeName(name) + ".lock";
-        m->fd = open(m->lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const std::string lockPath = RuntimeDir() + "/mutex-" + SafeName(name) + ".lock";
+        m->fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (m->fd >= 0 && flock(m->fd, LOCK_EX | LOCK_NB) != 0) {
             close(m->fd);
             m->fd = -1;

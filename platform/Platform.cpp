@@ -74,9 +74,6 @@ void SetStateReporterCalled(std::string& out) {
 std::string StorageRoot() {
     return g_options.storageRoot;
 }
-DWORD CurrentTime() {
-    return Now();
-}
 
 bool SaveScreenshot(const std::string& path) {
     Surface screen;

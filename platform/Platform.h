@@ -58,8 +58,6 @@ void SetStateReporter(std::function<void(std::string&)> reporter);
 
 // Headless inspection for tests.
 std::string StorageRoot();
-DWORD CurrentTime();
-bool IsBusyCursorShown();
 // Writes the composed screen to a PNG file.
 bool SaveScreenshot(const std::string& path);
 // The composed screen's pixel at (x, y) as 0x00RRGGBB; 0 outside the screen.

@@ -17,7 +17,6 @@ constexpr COLORREF kBarPressed = RGB(0xF0, 0x8C, 0x1E);
 constexpr COLORREF kBarText = RGB(0xF2, 0xF2, 0xF2);
 constexpr int kOkLeft = kScreenWidth - 84;
 
-bool g_sipShown = false;
 HCURSOR g_cursor = nullptr;
 
 struct MenuBarState {
@@ -144,7 +143,7 @@ bool SoftKeyFromKey(UINT vk) {
 }
 
 void DrawTaskBar(Surface& screen) {
-    HDC dc = MakeSurfaceDC(&screen, 0, 0, RECT{0, 0, kScreenWidth, kTaskBarHeight}, nullptr);
+    HDC dc = MakeSurfaceDC(&screen, 0, 0, RECT{0, 0, kScreenWidth, kTaskBarHeight});
     if (!dc) return;
     RECT bar{0, 0, kScreenWidth, kTaskBarHeight};
     HBRUSH bg = CreateSolidBrush(RGB(0x16, 0x17, 0x1A));
@@ -185,7 +184,6 @@ bool TaskBarTap(int x, int) {
 }
 
 void ResetShell() {
-    g_sipShown = false;
     g_cursor = nullptr;
 }
 
@@ -233,7 +231,6 @@ BOOL SHInitDialog(SHINITDLGINFO* info) {
         mb.hInstRes = w->instance;
         SHCreateMenuBar(&mb);
     }
-    if (info->dwFlags & SHIDIF_SIPDOWN) g_sipShown = false;
     MarkScreenDirty();
     return TRUE;
 }
@@ -258,9 +255,8 @@ BOOL SHHandleWMSettingChange(HWND hwnd, WPARAM, LPARAM, SHACTIVATEINFO*) {
     return IsWindow(hwnd);
 }
 
-BOOL SipShowIM(DWORD flags) {
-    g_sipShown = (flags & SIPF_ON) != 0;
-    return TRUE;
+BOOL SipShowIM(DWORD) {
+    return TRUE;  // there is no input panel to show or hide
 }
 
 HCURSOR LoadCursor(HINSTANCE, LPCWSTR name) {
@@ -273,8 +269,4 @@ HCURSOR SetCursor(HCURSOR cursor) {
     g_cursor = cursor;
     if (CurrentBackend()) CurrentBackend()->SetBusyCursor(cursor == LoadCursor(nullptr, IDC_WAIT));
     return old;
-}
-
-bool platform::IsBusyCursorShown() {
-    return g_cursor && g_cursor == LoadCursor(nullptr, IDC_WAIT);
 }

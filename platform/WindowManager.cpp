@@ -196,7 +196,6 @@ HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style
     wnd->instance = instance;
     wnd->text = title ? title : L"";
     wnd->style = style;
-    wnd->exStyle = exStyle;
     wnd->enabled = !(style & WS_DISABLED);
     if ((style & WS_CHILD) && parentWin) {
         wnd->parent = parentWin;
@@ -454,7 +453,7 @@ HDC WindowDC(Window* w) {
                 po.y - o.y + (p->rect.bottom - p->rect.top)};
         IntersectRect(&clip, &clip, &pr);
     }
-    return MakeSurfaceDC(&top->surface, ox, oy, clip, w);
+    return MakeSurfaceDC(&top->surface, ox, oy, clip);
 }
 
 }  // namespace
@@ -485,7 +484,7 @@ HDC GetDC(HWND hwnd) {
         static Surface screen;
         if (!screen.bits) AllocSurface(screen, kScreenWidth, kScreenHeight, PixelFormat::XRGB32, false);
         if (!screen.bits) return nullptr;
-        return MakeSurfaceDC(&screen, 0, 0, RECT{0, 0, kScreenWidth, kScreenHeight}, nullptr);
+        return MakeSurfaceDC(&screen, 0, 0, RECT{0, 0, kScreenWidth, kScreenHeight});
     }
     Window* w = FromHandle(hwnd);
     return w ? WindowDC(w) : nullptr;

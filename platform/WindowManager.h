@@ -30,7 +30,6 @@ struct Window {
     HINSTANCE instance = nullptr;
     std::wstring text;
     DWORD style = 0;
-    DWORD exStyle = 0;
     RECT rect{};               // top-level: screen pixels; child: parent's client pixels
     Window* parent = nullptr;  // children only
     HWND owner = nullptr;      // top-level windows owned by another (dialogs, bars)

@@ -67,8 +67,6 @@ inline HGDIOBJ ToHandle(GdiObject* o) {
     return reinterpret_cast<HGDIOBJ>(o);
 }
 
-struct Window;
-
 // A device context draws onto one surface: a window's (through its client
 // origin and clip) or a memory DC's selected bitmap.
 struct DeviceContext {
@@ -76,9 +74,7 @@ struct DeviceContext {
     Surface* surface = nullptr;  // null for a memory DC with no bitmap
     int originX = 0, originY = 0;
     RECT clip{0, 0, 0, 0};  // in DC coordinates
-    Window* window = nullptr;
     bool isMemory = false;
-    bool isScreen = false;
     GdiObject* bitmap = nullptr;  // memory DC: the selected bitmap (the stock 1x1 at first)
     GdiObject* brush = nullptr;
     GdiObject* pen = nullptr;
@@ -97,7 +93,7 @@ inline HDC ToHandle(DeviceContext* d) {
 }
 
 // Window DCs: made by the window manager, released by ReleaseDC/EndPaint.
-HDC MakeSurfaceDC(Surface* surface, int originX, int originY, const RECT& clip, Window* window);
+HDC MakeSurfaceDC(Surface* surface, int originX, int originY, const RECT& clip);
 void FreeSurfaceDC(HDC hdc);
 // Called whenever a window surface was drawn on, so the backend presents it.
 void MarkScreenDirty();

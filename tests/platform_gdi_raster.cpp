@@ -377,13 +377,13 @@ void DrawEverywhere(HDC dc) {
 TEST(GdiClipping, DrawingPastTheSurfaceEdgesWritesOnlyInsideIt) {
     for (bool bottomUp : {false, true}) {
         GuardedSurface g(7, 5, platform::PixelFormat::BGR24, 3, bottomUp);  // 21 bytes a row + 3 padding
-        HDC dc = platform::MakeSurfaceDC(&g.surface, 0, 0, RECT{-100, -100, 100, 100}, nullptr);
+        HDC dc = platform::MakeSurfaceDC(&g.surface, 0, 0, RECT{-100, -100, 100, 100});
         DrawEverywhere(dc);
         EXPECT_TRUE(g.CanariesIntact()) << "bottomUp " << bottomUp;
         platform::FreeSurfaceDC(dc);
 
         GuardedSurface g16(5, 3, platform::PixelFormat::RGB565, 2, bottomUp);  // 10 bytes a row + 2 padding
-        dc = platform::MakeSurfaceDC(&g16.surface, 0, 0, RECT{-100, -100, 100, 100}, nullptr);
+        dc = platform::MakeSurfaceDC(&g16.surface, 0, 0, RECT{-100, -100, 100, 100});
         DrawEverywhere(dc);
         EXPECT_TRUE(g16.CanariesIntact()) << "bottomUp " << bottomUp;
         platform::FreeSurfaceDC(dc);
@@ -393,7 +393,7 @@ TEST(GdiClipping, DrawingPastTheSurfaceEdgesWritesOnlyInsideIt) {
 TEST(GdiClipping, WindowDCDrawsOnlyInsideItsClipAtItsOrigin) {
     GuardedSurface g(12, 10, platform::PixelFormat::BGR24, 3, false);
     // The DC's (0, 0) is surface pixel (3, 2); it may draw on DC pixels [0, 5) x [0, 4).
-    HDC dc = platform::MakeSurfaceDC(&g.surface, 3, 2, RECT{0, 0, 5, 4}, nullptr);
+    HDC dc = platform::MakeSurfaceDC(&g.surface, 3, 2, RECT{0, 0, 5, 4});
     DrawEverywhere(dc);
     for (int y = 0; y < 10; y++)
         for (int x = 0; x < 12; x++) {
