@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <utility>
@@ -186,6 +187,16 @@ TEST(DetectTool, WritesTheSubjectMaskOfTheReducedCopyPerFile) {
     EXPECT_EQ(std::make_pair(256, 256), PngSize(testing_support::ReadBytes(dir.File("m-astronaut_single.png"))));
     EXPECT_EQ(std::make_pair(320, 213),
               PngSize(testing_support::ReadBytes(dir.File("m-coco_349860_skater_distant.png"))));
+
+    // Two pictures of one name in different folders would share a mask file.
+    std::filesystem::create_directory(dir.File("other"));
+    std::filesystem::copy_file(samples + "astronaut_single.jpg", dir.File("other/astronaut_single.jpg"));
+    cmd = tool + " --mask '" + dir.File("x.png") + "' '" + samples + "astronaut_single.jpg' '" +
+          dir.File("other/astronaut_single.jpg") + "' > /dev/null 2> '" + dir.File("clash.txt") + "'";
+    EXPECT_NE(0, system(cmd.c_str()));
+    auto clash = testing_support::ReadBytes(dir.File("clash.txt"));
+    EXPECT_NE(std::string::npos, std::string(clash.begin(), clash.end()).find("would both write")) << "named";
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x-astronaut_single.png"))) << "refused before any work";
 
     // One picture: the name is used as given.
     cmd = tool + " --mask '" + dir.File("one.png") + "' '" + samples + "grace_hopper_single.jpg' > /dev/null";

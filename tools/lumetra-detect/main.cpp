@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <map>
 #include <new>
 #include <string>
 #include <vector>
@@ -142,10 +143,12 @@ const char* BaseName(const char* path) {
     return slash ? slash + 1 : path;
 }
 
-// The reduced working copy the faces were searched in.
+// The reduced working copy the faces were searched in, and the eye pairs of
+// its verified faces in its own pixels, in the order they were verified.
 struct Reduced {
     int width = 0, height = 0;
     std::vector<uint8_t> pixels;
+    std::vector<EyePoint> leftEyes, rightEyes;
 };
 
 struct FoundFace {
@@ -221,9 +224,16 @@ bool FindFaces(const char* path, int levelOverride, int* width, int* height, std
     for (const FaceBox& b : boxes) {
         FoundFace face{};
         face.box = FaceBox{b.x0 << level, b.y0 << level, b.x1 << level, b.y1 << level};
-        face.verified = VerifyEyes(grey.data(), rw, rh, b.x0, b.y0, b.x1, b.y1) == 1;
+        const int verified = VerifyEyes(grey.data(), rw, rh, b.x0, b.y0, b.x1, b.y1);
+        if (verified < 0) {
+            *error = "not enough memory for the eye check";
+            return false;
+        }
+        face.verified = verified == 1;
         if (face.verified) {
             GetEyeCentres(&face.leftEye, &face.rightEye);
+            reducedOut->leftEyes.push_back(face.leftEye);
+            reducedOut->rightEyes.push_back(face.rightEye);
             face.leftEye = EyePoint{face.leftEye.x << level, face.leftEye.y << level};
             face.rightEye = EyePoint{face.rightEye.x << level, face.rightEye.y << level};
         }
@@ -351,6 +361,17 @@ int main(int argc, char** argv) {
         }
     }
     if (files.empty()) return UsageError("no picture files given");
+    if (!maskOut.empty()) {
+        // Pictures of the same name in other folders or types would write one mask.
+        std::map<std::string, const char*> written;
+        for (const char* path : files) {
+            auto [at, added] = written.emplace(MaskPath(maskOut, path, files.size() > 1), path);
+            if (!added) {
+                return UsageError(std::string("'") + at->second + "' and '" + path + "' would both write the mask " +
+                                  at->first + "; run them separately");
+            }
+        }
+    }
 
     int status = 0;
     for (const char* path : files) {
@@ -374,7 +395,10 @@ int main(int argc, char** argv) {
             maskPath = MaskPath(maskOut, path, files.size() > 1);
             std::vector<uint8_t> mask(static_cast<size_t>(reduced.width) * reduced.height);
             int32_t rect[4];
-            subjectCode = FindSubjectMask(reduced.pixels.data(), mask.data(), reduced.width, reduced.height, rect);
+            // The faces are those found above: the search goes on from their eyes.
+            subjectCode = FindSubjectMaskForEyes(reduced.pixels.data(), mask.data(), reduced.width, reduced.height,
+                                                 rect, reduced.leftEyes.data(), reduced.rightEyes.data(),
+                                                 static_cast<int>(reduced.leftEyes.size()));
             FreeRegionLabelMap();
             if (!WriteMaskPng(maskPath, mask.data(), reduced.width, reduced.height, &error)) {
                 std::fprintf(stderr, "lumetra-detect: %s: %s\n", path, error.c_str());
