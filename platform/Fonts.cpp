@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -50,7 +51,9 @@ struct FontState {
     bool libraryFailed = false;
     std::string dir = "/usr/share/fonts/truetype/dejavu";
     std::map<std::string, FileMetrics> metrics;
-    std::map<std::pair<std::string, int>, std::unique_ptr<SizedFace>> faces;
+    // By file, em size, ascent and line height: cell heights and em heights that
+    // round to one em still place their baselines and lines differently.
+    std::map<std::tuple<std::string, int, int, int>, std::unique_ptr<SizedFace>> faces;
     std::set<std::string> warned;
 };
 
@@ -115,7 +118,7 @@ SizedFace* FaceFor(FontState& st, const LOGFONT& lf) {
         lineHeight = ascent + (int)std::lround((double)em * -m.descender / m.unitsPerEm);
     }
 
-    auto key = std::make_pair(path, em);
+    auto key = std::make_tuple(path, em, ascent, lineHeight);
     auto it = st.faces.find(key);
     if (it != st.faces.end()) return it->second.get();
     auto sized = std::make_unique<SizedFace>();

@@ -209,7 +209,9 @@ HRESULT SHRegQueryString(HKEY, LPCWSTR key, LPCWSTR valueName, LPWSTR buf, DWORD
     if (!buf || bufChars == 0) return E_INVALIDARG;
     std::string type, data;
     if (!ReadRegistry(key, valueName, type, data) || type != "sz") return E_FAIL;
-    int n = MultiByteToWideChar(CP_ACP, 0, data.c_str(), (int)data.size(), buf, (int)bufChars - 1);
+    // A destination length of 0 would only count, so a one-character buffer
+    // gets the terminator alone.
+    int n = bufChars > 1 ? MultiByteToWideChar(CP_ACP, 0, data.c_str(), (int)data.size(), buf, (int)bufChars - 1) : 0;
     buf[n] = 0;
     return S_OK;
 }

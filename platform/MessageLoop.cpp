@@ -27,7 +27,6 @@ uint64_t g_timerOrder = 0;
 bool g_quitPending = false;
 int g_quitCode = 0;
 bool g_stylusDown = false;
-bool g_ctrlDown = false;
 HWND g_stylusTarget = nullptr;
 
 Window* PaintCandidate(Window* w) {
@@ -104,7 +103,7 @@ void InputStylus(StylusAction action, int x, int y) {
                 return;
             }
             target = hit->handle;
-            if (hit->className == L"Edit" || hit->className == L"EDIT") SetFocus(target);
+            if (hit->className == L"Edit") SetFocus(target);
         }
         g_stylusTarget = target;
         PostInput(target, WM_LBUTTONDOWN, x, y);
@@ -117,24 +116,24 @@ void InputStylus(StylusAction action, int x, int y) {
     PostInput(target, action == StylusAction::Move ? WM_MOUSEMOVE : WM_LBUTTONUP, x, y);
 }
 
-void InputKey(UINT vk, bool down, bool ctrl) {
-    g_ctrlDown = ctrl;
-    if (down && (vk == VK_F1 || vk == VK_F2) && SoftKeyFromKey(vk)) return;
+// Where keys and characters go: the focused window, unless it sits under a modal
+// dialog (or nothing has the focus); then the active window.
+static HWND KeyboardTarget() {
     HWND target = GetFocus();
     if (!target || !TopLevelOf(FromHandle(target))->enabled) {
         Window* a = ActiveWindow();
         target = a ? a->handle : nullptr;
     }
-    if (target) PostMessage(target, down ? WM_KEYDOWN : WM_KEYUP, vk, ctrl ? 1 : 0);
+    return target;
+}
+
+void InputKey(UINT vk, bool down, bool ctrl) {
+    if (down && (vk == VK_F1 || vk == VK_F2) && SoftKeyFromKey(vk)) return;
+    if (HWND target = KeyboardTarget()) PostMessage(target, down ? WM_KEYDOWN : WM_KEYUP, vk, ctrl ? 1 : 0);
 }
 
 void InputChar(wchar_t ch) {
-    HWND target = GetFocus();
-    if (!target) {
-        Window* a = ActiveWindow();
-        target = a ? a->handle : nullptr;
-    }
-    if (target) PostMessage(target, WM_CHAR, (WPARAM)ch, 0);
+    if (HWND target = KeyboardTarget()) PostMessage(target, WM_CHAR, (WPARAM)ch, 0);
 }
 
 void InputQuit() {
@@ -148,7 +147,6 @@ void ResetMessageQueue() {
     g_quitPending = false;
     g_quitCode = 0;
     g_stylusDown = false;
-    g_ctrlDown = false;
     g_stylusTarget = nullptr;
 }
 

@@ -37,15 +37,15 @@ void RemoveFromZOrder(Window* w) {
 void CopyScreenUnder(Window* w) {
     Surface screen;
     if (!AllocSurface(screen, kScreenWidth, kScreenHeight, PixelFormat::XRGB32, false)) return;
-    ComposeScreen(screen);
+    ComposeScreen(screen, w);
     for (int y = 0; y < w->surface.height; y++) {
         int sy = w->rect.top + y;
         if (sy < 0 || sy >= screen.height) continue;
-        for (int x = 0; x < w->surface.width; x++) {
-            int sx = w->rect.left + x;
-            if (sx < 0 || sx >= screen.width) continue;
-            w->surface.Put(x, y, screen.Get(sx, sy));
-        }
+        int x0 = std::max<int>(0, -w->rect.left);
+        int x1 = std::min<int>(w->surface.width, screen.width - w->rect.left);
+        if (x1 <= x0) continue;
+        memcpy(w->surface.Row(y) + (size_t)x0 * 4, screen.Row(sy) + (size_t)(w->rect.left + x0) * 4,
+               (size_t)(x1 - x0) * 4);
     }
     FreeSurface(screen);
 }
@@ -118,9 +118,10 @@ void GetScreenSize(int* width, int* height) {
     if (height) *height = kScreenHeight;
 }
 
-void ComposeScreen(Surface& screen) {
+void ComposeScreen(Surface& screen, const Window* below) {
     for (int y = 0; y < screen.height; y++) memset(screen.Row(y), 0, (size_t)screen.width * 4);
     for (Window* w : g_zorder) {
+        if (w == below) break;
         if (!w->visible || !w->surface.bits) continue;
         for (int y = 0; y < w->surface.height; y++) {
             int sy = w->rect.top + y;

@@ -68,8 +68,8 @@ POINT ClientOrigin(Window* w);
 void InvalidateWindow(Window* w, bool erase);
 
 // Composes every visible top-level window and the task bar into `screen`
-// (XRGB32, screen-sized).
-void ComposeScreen(Surface& screen);
+// (XRGB32, screen-sized); with `below`, only the windows under that one.
+void ComposeScreen(Surface& screen, const Window* below = nullptr);
 bool ScreenDirty();
 void ClearScreenDirty();
 

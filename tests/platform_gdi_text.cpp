@@ -150,6 +150,19 @@ TEST(GdiText, FontHeightsFollowTheLogfontConventions) {
     EXPECT_EQ(cell.cy, 30);   // a positive height is the cell height
     EXPECT_GT(bold.cx, normal.cx);
     for (HFONT f : {f10, f20, f30cell, regular, heavy}) EXPECT_TRUE(DeleteObject(f));
+
+    // Neighbouring cell heights may round to one em size; each keeps its own line.
+    for (int first : {10, 11}) {
+        for (int height : {first, 21 - first}) {
+            HFONT f = MakeFont(height);
+            SIZE line;
+            old = SelectObject(dc, f);
+            GetTextExtentPoint32(dc, L"Sample", 6, &line);
+            SelectObject(dc, old);
+            DeleteObject(f);
+            EXPECT_EQ(height, line.cy) << "cell " << height << " after " << first;
+        }
+    }
     DeleteDC(dc);
 }
 

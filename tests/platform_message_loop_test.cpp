@@ -141,12 +141,18 @@ TEST_F(LoopTest, AModalDialogDisablesItsOwnerAndWmQuitEndsEveryLoop) {
         ownerEnabledDuring = EnableWindow(window, TRUE) == FALSE;
         EnableWindow(window, FALSE);
     };
-    Start({probe, ScriptCommand(ScriptCommand::Tap, 20, 700)});
+    Start({probe, ScriptCommand(ScriptCommand::Tap, 20, 700), ScriptCommand(ScriptCommand::Type, 0, 0, L"x")});
+    // The owner's text field has the focus when the dialog comes up.
+    HWND edit = CreateWindow(L"Edit", L"", WS_CHILD | WS_VISIBLE, 10, 10, 200, 30, window, nullptr, nullptr, nullptr);
+    SetFocus(edit);
     platform::RegisterResourceModule(nullptr, &module);
     INT_PTR r = DialogBox(nullptr, MAKEINTRESOURCE(5), window, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return 0; });
     EXPECT_EQ(-1, r) << "the script ended: no answer";
     EXPECT_FALSE(ownerEnabledDuring);
     EXPECT_TRUE(Without("paint").empty()) << "the disabled owner got no stylus input";
+    wchar_t typed[8] = {0};
+    GetWindowText(edit, typed, 8);
+    EXPECT_STREQ(L"", typed) << "nor typing";
     MSG msg;
     EXPECT_FALSE(GetMessage(&msg, nullptr, 0, 0)) << "the outer loop sees the quit too";
     EXPECT_TRUE(IsWindowVisible(window));
@@ -179,6 +185,42 @@ TEST_F(LoopTest, AcceleratorsTranslateCtrlKeysIntoCommands) {
         DispatchMessage(&msg);
     }
     EXPECT_EQ((std::vector<WPARAM>{0, 1}), commands) << "plain q is no accelerator, ctrl+q is";
+}
+
+LRESULT RedProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m != WM_PAINT) return DefWindowProc(h, m, w, l);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(h, &ps);
+    RECT rc;
+    GetClientRect(h, &rc);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(dc, &rc, red);
+    DeleteObject(red);
+    EndPaint(h, &ps);
+    return 0;
+}
+
+TEST_F(LoopTest, APopUpThatPaintsNothingShowsTheWindowsBehindIt) {
+    ScriptCommand look(ScriptCommand::Call);
+    uint32_t under = 0;
+    look.call = [&] {
+        WNDCLASS wc{};
+        wc.lpfnWndProc = DefWindowProc;
+        wc.lpszClassName = L"Empty";
+        RegisterClass(&wc);
+        // Shown only once the red window has painted.
+        CreateWindow(L"Empty", L"", WS_POPUP | WS_VISIBLE, 100, 200, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    };
+    ScriptCommand read(ScriptCommand::Call);
+    read.call = [&] { under = platform::ScreenPixel(120, 220); };
+    Start({look, read});
+    WNDCLASS wc{};
+    wc.lpfnWndProc = RedProc;
+    wc.lpszClassName = L"Red";
+    RegisterClass(&wc);
+    CreateWindow(L"Red", L"Red", WS_VISIBLE, 0, 52, 480, 640, nullptr, nullptr, nullptr, nullptr);
+    Run();
+    EXPECT_EQ(0xFF0000u, under);
 }
 
 TEST(Script, LinesAreParsedAndMistakesNamed) {
@@ -239,6 +281,10 @@ TEST(Registry, StringsAndNumbersSurviveAndMissingValuesFail) {
     wchar_t small[5];
     ASSERT_EQ(S_OK, SHRegQueryString(HKEY_CURRENT_USER, key, L"Folder_Path_0", small, 5));
     EXPECT_STREQ(L"/hom", small) << "a short buffer is filled and terminated";
+    wchar_t one[2] = {L'x', L'y'};
+    ASSERT_EQ(S_OK, SHRegQueryString(HKEY_CURRENT_USER, key, L"Folder_Path_0", one, 1));
+    EXPECT_EQ(L'\0', one[0]) << "a buffer of one character holds only the terminator";
+    EXPECT_EQ(L'y', one[1]) << "nothing is written past it";
     platform::Shutdown();
 }
 
