@@ -62,6 +62,9 @@ void PaintReducedNow() {
     PaintPicture(g_app.reduced.pixels, g_app.reduced.width, g_app.reduced.height, 0);
 }
 
+// Wide characters that hold a picture's folder, a separator and its name.
+constexpr size_t kPicturePathChars = sizeof(ImageRecord::folder) + sizeof(ImageRecord::name) + 1;
+
 // Full path of the loaded picture: folder, separator, name.
 void PicturePath(wchar_t* path, size_t chars) {
     wchar_t folder[260] = {0};
@@ -176,8 +179,8 @@ void OnSave() {
     if (AppMessageBox(g_app.instance, g_app.window, kCaption, L"Overwrite original file,\\Continue ?",
                       PANEL_OK_CANCEL) == 1)
         return;
-    wchar_t path[255] = {0};
-    PicturePath(path, 255);
+    wchar_t path[kPicturePathChars] = {0};
+    PicturePath(path, kPicturePathChars);
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     int saved = SaveJpegPicture(path, g_app.full.pixels, g_app.full.width, g_app.full.height);
     SetCursor(previous);
@@ -193,8 +196,8 @@ void OnReset() {
     free(g_app.backup);
     g_app.backup = nullptr;
     if (state == 2) {
-        wchar_t path[255] = {0}, name[255] = {0};
-        PicturePath(path, 255);
+        wchar_t path[kPicturePathChars] = {0}, name[255] = {0};
+        PicturePath(path, kPicturePathChars);
         MultiByteToWideChar(CP_ACP, 0, g_app.full.name, (int)strnlen(g_app.full.name, 255), name, 254);
         ClearImageRecord(&g_app.full);
         // The picture is read again from storage, so a saved effect stays. The
@@ -442,7 +445,7 @@ std::string DescribeMainWindowState() {
     add("full=%dx%d", g_app.full.pixels ? g_app.full.width : 0, g_app.full.pixels ? g_app.full.height : 0);
     add("reduced=%dx%d", g_app.reduced.pixels ? g_app.reduced.width : 0,
         g_app.reduced.pixels ? g_app.reduced.height : 0);
-    add("file=%s", g_app.full.pixels ? g_app.full.name : "");
+    add("file=%.*s", g_app.full.pixels ? (int)strnlen(g_app.full.name, sizeof g_app.full.name) : 0, g_app.full.name);
     add("brushMode=%d", g_app.brushMode);
     add("subjectFound=%d", g_app.subjectFound);
     add("showBackup=%d", g_app.showBackup);

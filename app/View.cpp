@@ -1,5 +1,8 @@
 #include "app/View.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "app/ButtonBar.h"
 
 void FitView(HWND window, ImageRecord picture, SpanRect* src, SpanRect* dst) {
@@ -46,6 +49,19 @@ void PaintView(HWND window, const uint8_t* pixels, ButtonBar* bar, ZoomControlle
         FillRect(mem, &client, background);
         DeleteObject(background);
 
+        // Device-independent bitmap rows start on 4-byte boundaries. A reduced copy
+        // of a tall photo can have rows of another length; it is drawn from a copy
+        // with its rows spaced that way, or every row would start askew.
+        const size_t rowBytes = (size_t)width * 3, stride = (rowBytes + 3) & ~(size_t)3;
+        const uint8_t* bits = pixels;
+        uint8_t* spaced = nullptr;
+        if (stride != rowBytes) {
+            spaced = static_cast<uint8_t*>(calloc(stride * (size_t)height, 1));
+            if (spaced) {
+                for (int y = 0; y < height; y++) memcpy(spaced + stride * y, pixels + rowBytes * y, rowBytes);
+            }
+            bits = spaced;
+        }
         BITMAPINFO bmi{};
         bmi.bmiHeader.biSize = 40;
         bmi.bmiHeader.biWidth = width;
@@ -53,9 +69,12 @@ void PaintView(HWND window, const uint8_t* pixels, ButtonBar* bar, ZoomControlle
         bmi.bmiHeader.biPlanes = 1;
         bmi.bmiHeader.biBitCount = 24;
         bmi.bmiHeader.biCompression = BI_RGB;
-        bmi.bmiHeader.biSizeImage = (DWORD)width * (DWORD)height * 3;
-        StretchDIBits(mem, dx0, dy0, dx1 - dx0 + 1, dy1 - dy0 + 1, sx0, sy0, sx1 - sx0 + 1, sy1 - sy0 + 1, pixels, &bmi,
-                      DIB_RGB_COLORS, SRCCOPY);
+        bmi.bmiHeader.biSizeImage = (DWORD)(stride * (size_t)height);
+        if (bits) {
+            StretchDIBits(mem, dx0, dy0, dx1 - dx0 + 1, dy1 - dy0 + 1, sx0, sy0, sx1 - sx0 + 1, sy1 - sy0 + 1, bits,
+                          &bmi, DIB_RGB_COLORS, SRCCOPY);
+        }
+        free(spaced);
         if (bar) bar->Draw(mem);
         BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
         SelectObject(mem, old);

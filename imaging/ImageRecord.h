@@ -6,7 +6,7 @@
 #include <cstdint>
 
 struct ImageRecord {
-    char name[255];    // file name with extension, UTF-8, zero-terminated unless it fills all 255
+    char name[255];    // file name with extension, UTF-8, zero-terminated
     char folder[260];  // folder of the file without a trailing separator
     int32_t width;
     int32_t height;

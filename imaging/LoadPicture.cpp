@@ -65,9 +65,9 @@ int LoadPicture(const wchar_t* path, const wchar_t* fileName, ImageRecord* recor
     record->byteSize = 3 * width * height;
     record->pixels = pixels;
     std::memset(record->name, 0, sizeof record->name);
-    // As many whole characters of the name as fit.
+    // As many whole characters of the name as fit before its terminator.
     if (fileName) {
-        WideCharToMultiByte(CP_ACP, 0, fileName, (int)wcslen(fileName), record->name, sizeof record->name, nullptr,
+        WideCharToMultiByte(CP_ACP, 0, fileName, (int)wcslen(fileName), record->name, sizeof record->name - 1, nullptr,
                             nullptr);
     }
     return 1;

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 
+#include "app/MainWindow.h"
 #include "app_Session.h"
+#include "imaging_TestImages.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -143,6 +145,60 @@ TEST(Session, AboutBoxOpensWithCtrlAAndClosesWithOk) {
     EXPECT_NE(std::find(during.begin(), during.end(), L"About Lumetra"), during.end());
     EXPECT_EQ(std::find(after.begin(), after.end(), L"About Lumetra"), after.end());
     EXPECT_EQ(0, r.exitCode);
+}
+
+TEST(Session, ATallPhotoWhoseReducedRowsAreOddIsDrawnUpright) {
+    // 404 x 900 becomes a 101 x 225 reduced copy: rows of 303 bytes. A dark band
+    // down the middle must stay one straight band on the screen.
+    TempDir storage;
+    const int w = 404, h = 900;
+    imaging_test::Bytes rgb((size_t)w * h * 3, 255);
+    for (int y = 0; y < h; y++)
+        for (int x = 200; x < 208; x++)
+            for (int c = 0; c < 3; c++) rgb[((size_t)y * w + x) * 3 + c] = 0;
+    ASSERT_TRUE(imaging_test::WriteRawJpeg(storage.File("tall.jpg"), w, h, 3, JCS_RGB, JCS_YCbCr, false, rgb));
+    std::vector<uint32_t> band, beside;
+    SessionResult r = RunSession(storage.path(), "choose tall.jpg\n", {Call([&] {
+                                     const SpanRect& d = g_app.dstSpan;
+                                     const SpanRect& src = g_srcSpan;
+                                     auto screenX = [&](double x) {
+                                         return d.x0 + (int)((x - src.x0) * (d.x1 - d.x0 + 1) / (src.x1 - src.x0 + 1));
+                                     };
+                                     for (int y : {d.y0 + 2, (d.y0 + d.y1) / 2, d.y1 - 2}) {
+                                         band.push_back(platform::ScreenPixel(screenX(51), y + kClientTop));
+                                         beside.push_back(platform::ScreenPixel(screenX(60), y + kClientTop));
+                                     }
+                                 })});
+    ASSERT_EQ(3u, band.size());
+    for (size_t i = 0; i < band.size(); i++) {
+        EXPECT_LT(band[i] & 0xFF, 80u) << "the band at height " << i;
+        EXPECT_GT(beside[i] & 0xFF, 200u) << "white beside it at height " << i;
+    }
+}
+
+TEST(Session, ALongFileNameIsSavedUnderItsOwnNameAndOneTooLongToKeepIsRefused) {
+    TempDir storage;
+    const std::string longName = std::string(240, 'p') + ".jpg";  // 244 bytes: fits the record
+    const std::string tooLong = std::string(251, 'q') + ".jpg";   // 255 bytes: no room for the terminator
+    WriteTestJpeg(storage.File(longName), 64, 48);
+    WriteTestJpeg(storage.File(tooLong), 64, 48);
+    // Bytes after the end of the picture mark the file as it was before saving.
+    auto before = testing_support::ReadBytes(storage.File(longName));
+    before.insert(before.end(), {'o', 'l', 'd'});
+    testing_support::WriteBytes(storage.File(longName), before);
+    const std::string ok = Tap(kPanelTwoOkX, kPanelButtonsY);
+    SessionResult r = RunSession(
+        storage.path(), "choose " + longName + "\nstate\nkey f1\n" + ok + "state\n" + kPanelOk + "key ctrl+q\n");
+    ASSERT_EQ(2u, r.states.size());
+    EXPECT_EQ(longName, r.states[0]["file"]);
+    EXPECT_EQ("Done", r.states[1]["message"]);
+    EXPECT_NE(before, testing_support::ReadBytes(storage.File(longName))) << "the opened file was rewritten";
+    EXPECT_EQ(2, std::distance(std::filesystem::directory_iterator(storage.path()), {})) << "and no other file made";
+
+    r = RunSession(storage.path(), "choose " + tooLong + "\nstate\n" + kPanelOk + "key ctrl+q\n");
+    ASSERT_EQ(1u, r.states.size());
+    EXPECT_EQ("Too Large or incorrect file !", r.states[0]["message"]);
+    EXPECT_EQ("0", r.states[0]["state"]);
 }
 
 }  // namespace

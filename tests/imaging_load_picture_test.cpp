@@ -83,19 +83,19 @@ TEST_F(LoadPictureTest, NonAsciiPathsOpenAndNamesStayUtf8) {
     EXPECT_STREQ(record.name, "f\xC3\xB6to \xE2\x82\xAC.bmp");
 }
 
-TEST_F(LoadPictureTest, LongNamesAreCutOnACharacterBoundary) {
+TEST_F(LoadPictureTest, LongNamesAreCutOnACharacterBoundaryAndStayTerminated) {
     testing_support::WriteBytes(dir.File("p.bmp"), MakeBmp(4, 4));
     std::wstring path = Wide(dir.File("p.bmp"));
-    // 300 one-byte characters fill all 255 bytes, without a terminator.
+    // 300 one-byte characters: 254 fit before the terminator.
     ASSERT_EQ(LoadPicture(path.c_str(), std::wstring(300, L'a').c_str(), &record), 1);
-    EXPECT_EQ(std::string(record.name, 255), std::string(255, 'a'));
-    // 128 two-byte characters: 127 fit (254 bytes), the last byte stays zero.
+    EXPECT_EQ(std::string(record.name), std::string(254, 'a'));
+    // 128 two-byte characters: 127 fit (254 bytes).
     ASSERT_EQ(LoadPicture(path.c_str(), std::wstring(128, L'\u00E9').c_str(), &record), 1);
     EXPECT_EQ(std::strlen(record.name), 254u);
-    // 100 three-byte characters: 85 fill the field exactly.
+    // 100 three-byte characters: 84 fit (252 bytes); the 85th would reach the terminator.
     ASSERT_EQ(LoadPicture(path.c_str(), std::wstring(100, L'\u20AC').c_str(), &record), 1);
-    EXPECT_EQ(static_cast<unsigned char>(record.name[252]), 0xE2);
-    EXPECT_EQ(static_cast<unsigned char>(record.name[254]), 0xAC);
+    EXPECT_EQ(std::strlen(record.name), 252u);
+    EXPECT_EQ(static_cast<unsigned char>(record.name[249]), 0xE2);
 }
 
 }  // namespace
