@@ -49,13 +49,6 @@ bool ParseKey(const std::wstring& name, UINT& vk, bool& ctrl) {
     return false;
 }
 
-std::string Narrow(const std::wstring& text) {
-    std::string out(text.size() * 4 + 1, '\0');
-    out.resize(
-        WideCharToMultiByte(CP_ACP, 0, text.c_str(), (int)text.size(), out.data(), (int)out.size(), nullptr, nullptr));
-    return out;
-}
-
 class HeadlessBackend : public Backend {
 public:
     explicit HeadlessBackend(const Options& options) : options_(options) {}

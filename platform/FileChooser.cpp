@@ -95,22 +95,6 @@ constexpr int kFooterUp = -5;
 // ---------------------------------------------------------------------------
 // Text and paths
 
-std::wstring Widen(const std::string& s) {
-    if (s.empty()) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), nullptr, 0);
-    std::wstring out((size_t)std::max(n, 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), out.data(), n);
-    return out;
-}
-
-std::string Narrow(const std::wstring& s) {
-    if (s.empty()) return {};
-    int n = WideCharToMultiByte(CP_ACP, 0, s.data(), (int)s.size(), nullptr, 0, nullptr, nullptr);
-    std::string out((size_t)std::max(n, 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, s.data(), (int)s.size(), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 std::wstring Lower(std::wstring s) {
     for (wchar_t& c : s) c = (wchar_t)towlower(c);
     return s;

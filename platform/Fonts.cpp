@@ -172,20 +172,7 @@ void BlendGlyph(const Surface& s, const RECT& clip, const Glyph& g, int gx, int 
     int y0 = std::max<int>(gy, clip.top), y1 = std::min<int>(gy + g.rows, clip.bottom);
     for (int y = y0; y < y1; y++) {
         const uint8_t* cov = g.coverage.data() + (size_t)(y - gy) * g.width;
-        for (int x = x0; x < x1; x++) {
-            uint32_t a = cov[x - gx];
-            if (a == 0) continue;
-            if (a == 255) {
-                s.Put(x, y, rgb);
-                continue;
-            }
-            uint32_t d = s.Get(x, y), out = 0;
-            for (int shift = 0; shift <= 16; shift += 8) {
-                uint32_t cs = (rgb >> shift) & 255, cd = (d >> shift) & 255;
-                out |= ((cs * a + cd * (255 - a) + 127) / 255) << shift;
-            }
-            s.Put(x, y, out);
-        }
+        for (int x = x0; x < x1; x++) s.Blend(x, y, rgb, cov[x - gx]);
     }
 }
 

@@ -87,15 +87,7 @@ uint32_t RawFromRgb(PixelFormat f, uint32_t rgb) {
 }
 
 int BitsPerPixel(PixelFormat f) {
-    switch (f) {
-        case PixelFormat::XRGB32:
-            return 32;
-        case PixelFormat::BGR24:
-            return 24;
-        case PixelFormat::RGB565:
-            return 16;
-    }
-    return 32;
+    return BytesPerPixel(f) * 8;
 }
 
 // ---------------------------------------------------------------------------
@@ -333,10 +325,6 @@ int BlitTo(const Blit& b, int x0, const std::vector<int>& cols, int y0, int y1) 
             return BlitRows<S, Rgb565Fmt>(b, x0, cols, y0, y1);
     }
     return 0;
-}
-
-int BytesPerPixel(PixelFormat f) {
-    return BitsPerPixel(f) / 8;
 }
 
 // Returns the number of destination rows written.
@@ -609,19 +597,7 @@ BOOL DrawArgb(HDC hdc, const RECT& dst, const uint8_t* argb, int sw, int sh, int
     const uint8_t* p = block.data();
     for (int y = visible.top; y < visible.bottom; y++) {
         for (int x = visible.left; x < visible.right; x++, p += 4) {
-            uint32_t a = p[3];
-            if (a == 0) continue;
-            uint32_t src = ((uint32_t)p[2] << 16) | ((uint32_t)p[1] << 8) | p[0];
-            if (a == 255) {
-                s.Put(x, y, src);
-                continue;
-            }
-            uint32_t d = s.Get(x, y), out = 0;
-            for (int shift = 0; shift <= 16; shift += 8) {
-                uint32_t cs = (src >> shift) & 255, cd = (d >> shift) & 255;
-                out |= ((cs * a + cd * (255 - a) + 127) / 255) << shift;
-            }
-            s.Put(x, y, out);
+            s.Blend(x, y, ((uint32_t)p[2] << 16) | ((uint32_t)p[1] << 8) | p[0], p[3]);
         }
     }
     Drew(dc);

@@ -28,12 +28,6 @@ struct MutexHandle {
     int fd = -1;
 };
 
-std::string Narrow(const std::wstring& w) {
-    char buf[1024];
-    if (!WidePathToNative(w.c_str(), buf, sizeof buf)) return "";
-    return buf;
-}
-
 // File-name-safe form of a name.
 std::string SafeName(const std::wstring& name) {
     std::string out;

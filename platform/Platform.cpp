@@ -16,13 +16,6 @@ std::unique_ptr<Backend> g_backend;
 Options g_options;
 std::function<void(std::string&)> g_stateReporter;
 
-std::wstring Widen(const std::string& s) {
-    std::wstring out(s.size() + 1, L'\0');
-    int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), (int)s.size(), out.data(), (int)out.size());
-    out.resize(n);
-    return out;
-}
-
 }  // namespace
 
 Backend* CurrentBackend() {

@@ -17,6 +17,7 @@ static_assert(std::endian::native == std::endian::little, "XRGB32 and RGB565 pix
 
 namespace {
 constexpr int kMaxSurfaceSide = 16384;
+}  // namespace
 
 int BytesPerPixel(PixelFormat f) {
     switch (f) {
@@ -29,7 +30,6 @@ int BytesPerPixel(PixelFormat f) {
     }
     return 4;
 }
-}  // namespace
 
 uint32_t Surface::Get(int x, int y) const {
     const uint8_t* row = Row(y);
@@ -73,6 +73,20 @@ void Surface::Put(int x, int y, uint32_t rgb) const {
             break;
         }
     }
+}
+
+void Surface::Blend(int x, int y, uint32_t rgb, uint32_t alpha) const {
+    if (alpha == 0) return;
+    if (alpha >= 255) {
+        Put(x, y, rgb);
+        return;
+    }
+    uint32_t d = Get(x, y), out = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        uint32_t cs = (rgb >> shift) & 255, cd = (d >> shift) & 255;
+        out |= ((cs * alpha + cd * (255 - alpha) + 127) / 255) << shift;
+    }
+    Put(x, y, out);
 }
 
 bool AllocSurface(Surface& s, int width, int height, PixelFormat format, bool bottomUp) {

@@ -142,6 +142,16 @@ bool SoftKeyFromKey(UINT vk) {
     return true;
 }
 
+// The window the task bar speaks for: the topmost one with a title (untitled
+// pop-ups such as message panels leave it to the window under them), else the
+// active one.
+static Window* TaskBarWindow() {
+    const auto& z = ZOrder();
+    for (auto it = z.rbegin(); it != z.rend(); ++it)
+        if ((*it)->visible && !(*it)->isMenuBar && !(*it)->text.empty()) return *it;
+    return ActiveWindow();
+}
+
 void DrawTaskBar(Surface& screen) {
     HDC dc = MakeSurfaceDC(&screen, 0, 0, RECT{0, 0, kScreenWidth, kTaskBarHeight});
     if (!dc) return;
@@ -149,14 +159,7 @@ void DrawTaskBar(Surface& screen) {
     HBRUSH bg = CreateSolidBrush(RGB(0x16, 0x17, 0x1A));
     FillRect(dc, &bar, bg);
     DeleteObject(bg);
-    Window* active = ActiveWindow();
-    // A window under a modal dialog is not the one the task bar speaks for.
-    const auto& z = ZOrder();
-    for (auto it = z.rbegin(); it != z.rend(); ++it)
-        if ((*it)->visible && !(*it)->isMenuBar && !(*it)->text.empty()) {
-            active = *it;
-            break;
-        }
+    Window* active = TaskBarWindow();
     HGDIOBJ old = SelectObject(dc, ShellFont());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kBarText);
@@ -177,8 +180,9 @@ void DrawTaskBar(Surface& screen) {
 }
 
 bool TaskBarTap(int x, int) {
-    Window* active = ActiveWindow();
-    if (!active || !(active->shellDialogFlags & SHIDIF_DONEBUTTON) || x < kOkLeft) return false;
+    // The "ok" drawn for a window answers only while that window takes input.
+    Window* active = TaskBarWindow();
+    if (!active || !active->enabled || !(active->shellDialogFlags & SHIDIF_DONEBUTTON) || x < kOkLeft) return false;
     PostMessage(active->handle, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
     return true;
 }

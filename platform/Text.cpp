@@ -1,8 +1,10 @@
 // Conversions between wide text and the system code page, which is UTF-8 here,
 // so that file names reach the C library unchanged.
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 
+#include "platform/WindowManager.h"
 #include "platform/win32.h"
 
 namespace {
@@ -123,4 +125,20 @@ bool WidePathToNative(LPCWSTR path, char* out, size_t outSize) {
     if (need <= 0 || (size_t)need > outSize) return false;
     WideCharToMultiByte(CP_ACP, 0, path, -1, out, (int)outSize, nullptr, nullptr);
     return true;
+}
+
+std::wstring platform::Widen(const std::string& s) {
+    if (s.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), nullptr, 0);
+    std::wstring out((size_t)std::max(n, 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), out.data(), n);
+    return out;
+}
+
+std::string platform::Narrow(const std::wstring& s) {
+    if (s.empty()) return {};
+    int n = WideCharToMultiByte(CP_ACP, 0, s.data(), (int)s.size(), nullptr, 0, nullptr, nullptr);
+    std::string out((size_t)std::max(n, 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, s.data(), (int)s.size(), out.data(), n, nullptr, nullptr);
+    return out;
 }

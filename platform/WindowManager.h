@@ -97,6 +97,11 @@ LRESULT DialogWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Built-in control classes.
 void RegisterBuiltinClasses();
 void ResetBuiltinClasses();
+// Text in the system code page (UTF-8) and back; characters that cannot be
+// converted become '?'.
+std::wstring Widen(const std::string& text);
+std::string Narrow(const std::wstring& text);
+
 // The shell's own classes: the soft-key bar and the picture chooser.
 void RegisterShellClasses();
 void RegisterChooserClass();

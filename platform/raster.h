@@ -26,7 +26,11 @@ struct Surface {
     // 0x00RRGGBB of the pixel at (x, y), which must lie inside.
     uint32_t Get(int x, int y) const;
     void Put(int x, int y, uint32_t rgb) const;
+    // Lays `rgb` over the pixel with coverage `alpha` (0 leaves it, 255 replaces it).
+    void Blend(int x, int y, uint32_t rgb, uint32_t alpha) const;
 };
+
+int BytesPerPixel(PixelFormat f);
 
 // Allocates a zeroed surface; false when the size is absurd or memory is short.
 bool AllocSurface(Surface& s, int width, int height, PixelFormat format, bool bottomUp);

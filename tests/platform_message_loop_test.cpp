@@ -281,6 +281,11 @@ TEST(Registry, StringsAndNumbersSurviveAndMissingValuesFail) {
     wchar_t small[5];
     ASSERT_EQ(S_OK, SHRegQueryString(HKEY_CURRENT_USER, key, L"Folder_Path_0", small, 5));
     EXPECT_STREQ(L"/hom", small) << "a short buffer is filled and terminated";
+    std::wstring folder = L"/home/me/" + std::wstring(1500, L'\u00e9');  // 3000 bytes of UTF-8
+    ASSERT_EQ(S_OK, SHRegSetString(HKEY_CURRENT_USER, L"Software\\Long", L"Folder", folder.c_str()));
+    std::vector<wchar_t> back(2000);
+    ASSERT_EQ(S_OK, SHRegQueryString(HKEY_CURRENT_USER, L"Software\\Long", L"Folder", back.data(), 2000));
+    EXPECT_EQ(folder, std::wstring(back.data())) << "long values are kept whole";
     wchar_t one[2] = {L'x', L'y'};
     ASSERT_EQ(S_OK, SHRegQueryString(HKEY_CURRENT_USER, key, L"Folder_Path_0", one, 1));
     EXPECT_EQ(L'\0', one[0]) << "a buffer of one character holds only the terminator";
