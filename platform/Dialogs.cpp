@@ -84,6 +84,21 @@ LRESULT DialogWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+void RunModal(HWND window, HWND owner, bool enableOwner, const std::function<bool()>& done) {
+    if (IsWindow(window)) ShowWindow(window, SW_SHOW);
+    MSG msg;
+    while (IsWindow(window) && !done()) {
+        if (!GetMessage(&msg, nullptr, 0, 0)) {
+            PostQuitMessage((int)msg.wParam);  // the outer loop ends too
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessage(&msg);
+    }
+    if (owner && IsWindow(owner) && enableOwner) EnableWindow(owner, TRUE);
+    if (IsWindow(window)) DestroyWindow(window);
+}
+
 }  // namespace platform
 
 using namespace platform;
@@ -95,25 +110,12 @@ INT_PTR DialogBoxParam(HINSTANCE instance, LPCWSTR templateName, HWND owner, DLG
     HWND oldCapture = GetCapture();
     if (oldCapture) ReleaseCapture();
     SendMessage(dlg, WM_INITDIALOG, 0, param);
-    if (IsWindow(dlg)) ShowWindow(dlg, SW_SHOW);
     INT_PTR result = -1;
-    MSG msg;
-    for (;;) {
+    RunModal(dlg, owner, ownerWasEnabled, [&] {
         Window* w = FromHandle(dlg);
-        if (!w) break;
-        if (w->modalEnded) {
-            result = w->modalResult;
-            break;
-        }
-        if (!GetMessage(&msg, nullptr, 0, 0)) {
-            PostQuitMessage((int)msg.wParam);  // the outer loop ends too
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessage(&msg);
-    }
-    if (owner && IsWindow(owner) && ownerWasEnabled) EnableWindow(owner, TRUE);
-    if (IsWindow(dlg)) DestroyWindow(dlg);
+        if (w && w->modalEnded) result = w->modalResult;
+        return w && w->modalEnded;
+    });
     return result;
 }
 

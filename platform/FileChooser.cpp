@@ -70,7 +70,6 @@ constexpr COLORREF kText = RGB(0xF2, 0xF2, 0xF2);
 constexpr COLORREF kDimText = RGB(0x9C, 0xA0, 0xA8);
 constexpr COLORREF kTextOnAccent = RGB(0x20, 0x20, 0x20);
 constexpr COLORREF kDivider = RGB(0x3A, 0x3D, 0x44);
-constexpr COLORREF kBarDivider = RGB(0x55, 0x58, 0x5E);
 constexpr COLORREF kLoading = RGB(0x2A, 0x2C, 0x30);
 
 // Pictures larger than this are not decoded for a thumbnail; files larger than
@@ -462,10 +461,6 @@ void Fill(HDC dc, int l, int t, int r, int b, COLORREF colour) {
     HBRUSH brush = CreateSolidBrush(colour);
     FillRect(dc, &rc, brush);
     DeleteObject(brush);
-}
-
-void Fill(HDC dc, const RECT& rc, COLORREF colour) {
-    Fill(dc, rc.left, rc.top, rc.right, rc.bottom, colour);
 }
 
 // A filled rectangle with softly cut corners.
@@ -1151,27 +1146,12 @@ private:
              DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS);
     }
 
-    // Drawn like the shell's soft-key bar: two halves, the pressed one in the accent.
+    // The shell's soft-key bar with "Cancel" and, below a subfolder, "Up".
     void PaintFooter(HDC dc) {
-        Fill(dc, 0, kGridBottom, kWidth, kHeight, kBarColour);
-        bool pressing = down_ && pressedHot_;
-        struct Key {
-            const wchar_t* text;
-            int target;
-        } keys[2] = {{L"Cancel", kCancelButton}, {CanGoUp() ? L"Up" : nullptr, kFooterUp}};
-        for (int i = 0; i < 2; i++) {
-            if (!keys[i].text) continue;
-            RECT rc{i * kWidth / 2, kGridBottom, (i + 1) * kWidth / 2, kHeight};
-            bool pressed = pressing && pressed_ == keys[i].target;
-            if (pressed) Fill(dc, rc, kAccent);
-            Text(dc, fontButton_, keys[i].text, rc, pressed ? kTextOnAccent : kText, DT_CENTER | DT_VCENTER);
-        }
-        HPEN pen = CreatePen(PS_SOLID, 1, kBarDivider);
-        HGDIOBJ old = SelectObject(dc, pen);
-        MoveToEx(dc, kWidth / 2, kGridBottom + 10, nullptr);
-        LineTo(dc, kWidth / 2, kHeight - 10);
-        SelectObject(dc, old);
-        DeleteObject(pen);
+        const bool pressing = down_ && pressedHot_;
+        const wchar_t* keys[2] = {L"Cancel", CanGoUp() ? L"Up" : nullptr};
+        const int pressed = !pressing ? -1 : pressed_ == kCancelButton ? 0 : pressed_ == kFooterUp ? 1 : -1;
+        DrawSoftKeyBar(dc, RECT{0, kGridBottom, kWidth, kHeight}, keys, pressed);
     }
 
     OPENFILENAMEEX* ofn_;
@@ -1262,19 +1242,8 @@ BOOL GetOpenFileNameEx(OPENFILENAMEEX* ofn) {
     bool ownerWasEnabled = owner && !EnableWindow(owner, FALSE);
     if (GetCapture()) ReleaseCapture();
     HWND oldFocus = SetFocus(hwnd);
-    ShowWindow(hwnd, SW_SHOW);
-    MSG msg;
-    while (!chooser.done && IsWindow(hwnd)) {
-        if (!GetMessage(&msg, nullptr, 0, 0)) {
-            PostQuitMessage((int)msg.wParam);  // the outer loop ends too
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessage(&msg);
-    }
+    RunModal(hwnd, owner, ownerWasEnabled, [&] { return chooser.done; });
     g_open = outer;
-    if (owner && IsWindow(owner) && ownerWasEnabled) EnableWindow(owner, TRUE);
-    if (IsWindow(hwnd)) DestroyWindow(hwnd);
     if (oldFocus && IsWindow(oldFocus)) SetFocus(oldFocus);
     return chooser.done ? chooser.result : FALSE;
 }

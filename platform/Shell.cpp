@@ -60,31 +60,9 @@ LRESULT MenuBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             HDC dc = BeginPaint(hwnd, &ps);
             RECT rc;
             GetClientRect(hwnd, &rc);
-            HBRUSH bg = CreateSolidBrush(kBarColour);
-            FillRect(dc, &rc, bg);
-            DeleteObject(bg);
-            if (st && st->menu) {
-                HGDIOBJ old = SelectObject(dc, ShellFont());
-                SetBkMode(dc, TRANSPARENT);
-                for (int i = 0; i < st->menu->count && i < 2; i++) {
-                    RECT key{i * kScreenWidth / 2, 0, (i + 1) * kScreenWidth / 2, rc.bottom};
-                    if (st->pressed == i) {
-                        HBRUSH hb = CreateSolidBrush(kBarPressed);
-                        FillRect(dc, &key, hb);
-                        DeleteObject(hb);
-                    }
-                    SetTextColor(dc, st->pressed == i ? RGB(0x20, 0x20, 0x20) : kBarText);
-                    const wchar_t* text = st->menu->items[i].text;
-                    DrawText(dc, text, (int)wcslen(text), &key, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-                }
-                HPEN pen = CreatePen(PS_SOLID, 1, RGB(0x55, 0x58, 0x5E));
-                HGDIOBJ oldPen = SelectObject(dc, pen);
-                MoveToEx(dc, kScreenWidth / 2, 10, nullptr);
-                LineTo(dc, kScreenWidth / 2, rc.bottom - 10);
-                SelectObject(dc, oldPen);
-                DeleteObject(pen);
-                SelectObject(dc, old);
-            }
+            const wchar_t* keys[2] = {nullptr, nullptr};
+            for (int i = 0; st && st->menu && i < st->menu->count && i < 2; i++) keys[i] = st->menu->items[i].text;
+            DrawSoftKeyBar(dc, rc, keys, st ? st->pressed : -1);
             EndPaint(hwnd, &ps);
             return 0;
         }
@@ -126,6 +104,34 @@ Window* TopMenuBar() {
 }
 
 }  // namespace
+
+void DrawSoftKeyBar(HDC dc, const RECT& bar, const wchar_t* const keys[2], int pressed) {
+    HBRUSH bg = CreateSolidBrush(kBarColour);
+    FillRect(dc, &bar, bg);
+    DeleteObject(bg);
+    if (!keys[0] && !keys[1]) return;
+    const int half = (bar.right - bar.left) / 2;
+    HGDIOBJ old = SelectObject(dc, ShellFont());
+    SetBkMode(dc, TRANSPARENT);
+    for (int i = 0; i < 2; i++) {
+        if (!keys[i]) continue;
+        RECT key{bar.left + i * half, bar.top, bar.left + (i + 1) * half, bar.bottom};
+        if (pressed == i) {
+            HBRUSH hb = CreateSolidBrush(kBarPressed);
+            FillRect(dc, &key, hb);
+            DeleteObject(hb);
+        }
+        SetTextColor(dc, pressed == i ? RGB(0x20, 0x20, 0x20) : kBarText);
+        DrawText(dc, keys[i], (int)wcslen(keys[i]), &key, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+    HPEN pen = CreatePen(PS_SOLID, 1, RGB(0x55, 0x58, 0x5E));
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    MoveToEx(dc, bar.left + half, bar.top + 10, nullptr);
+    LineTo(dc, bar.left + half, bar.bottom - 10);
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
+    SelectObject(dc, old);
+}
 
 void RegisterShellClasses() {
     WNDCLASS wc{};

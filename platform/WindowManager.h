@@ -102,6 +102,16 @@ void ResetBuiltinClasses();
 std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& text);
 
+// The modal part of a dialog or the chooser: shows `window`, runs messages until
+// `done` says so, the window is gone or WM_QUIT comes (which is posted again for
+// the program's own loop), then gives the owner its input back when
+// `enableOwner` and destroys the window.
+void RunModal(HWND window, HWND owner, bool enableOwner, const std::function<bool()>& done);
+
+// Draws a soft-key bar into `bar`: two halves with their texts (a null text
+// leaves its half empty), the `pressed` one (0 or 1, -1 none) in the accent.
+void DrawSoftKeyBar(HDC dc, const RECT& bar, const wchar_t* const keys[2], int pressed);
+
 // The shell's own classes: the soft-key bar and the picture chooser.
 void RegisterShellClasses();
 void RegisterChooserClass();
