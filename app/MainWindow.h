@@ -12,7 +12,8 @@
 class ButtonBar;
 class ZoomController;
 
-// Commands (low word of WM_COMMAND's wParam).
+// Commands (low word of WM_COMMAND's wParam) besides those the resources send
+// (CMD_SAVE, CMD_MENU, CMD_QUIT, CMD_ABOUT in resources/resource_ids.h).
 enum {
     CMD_OPEN = 32771,
     CMD_EXIT = 32772,
@@ -20,10 +21,6 @@ enum {
     CMD_ZOOM_OUT = 32774,
     CMD_SAVE_AS = 32817,
     CMD_POPUP_SECOND = 32818,
-    CMD_SAVE = 32819,
-    CMD_MENU = 32824,
-    CMD_QUIT = 40000,
-    CMD_ABOUT = 40002,
 };
 
 // Sent by the Save pop-up when it closes.

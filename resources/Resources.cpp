@@ -15,14 +15,14 @@ const StringResource kStrings[] = {
 };
 
 const ACCEL kAccelerators[] = {
-    {FVIRTKEY | FNOINVERT | FCONTROL, 'A', 40002},  // About
-    {FVIRTKEY | FNOINVERT | FCONTROL, 'Q', 40000},  // Quit
+    {FVIRTKEY | FNOINVERT | FCONTROL, 'A', CMD_ABOUT},
+    {FVIRTKEY | FNOINVERT | FCONTROL, 'Q', CMD_QUIT},
 };
 const AccelResource kAccels[] = {{IDR_ACCELERATORS, kAccelerators, 2}};
 
 const MenuItemResource kMainMenu[] = {{0, L"File"}, {0, L"Run"}, {0, L"Opt"}};
-const MenuItemResource kSoftKeys[] = {{32819, L"Save"}, {32824, L"Menu"}};
-const MenuItemResource kSaveAsKeys[] = {{32822, L"Done"}, {32823, L"Cancel"}};
+const MenuItemResource kSoftKeys[] = {{CMD_SAVE, L"Save"}, {CMD_MENU, L"Menu"}};
+const MenuItemResource kSaveAsKeys[] = {{CMD_SAVEAS_DONE, L"Done"}, {CMD_SAVEAS_CANCEL, L"Cancel"}};
 const MenuResource kMenus[] = {
     {IDM_UNUSED_MAIN, kMainMenu, 3},
     {IDM_SOFTKEYS, kSoftKeys, 2},

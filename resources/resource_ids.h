@@ -11,8 +11,16 @@
 
 // Menus
 #define IDM_UNUSED_MAIN 102      // "File", "Run", "Opt"; kept, not used by the window
-#define IDM_SOFTKEYS 153         // "Save" (32819), "Menu" (32824)
-#define IDM_SAVEAS_SOFTKEYS 155  // "Done" (32822), "Cancel" (32823)
+#define IDM_SOFTKEYS 153         // "Save" (CMD_SAVE), "Menu" (CMD_MENU)
+#define IDM_SAVEAS_SOFTKEYS 155  // "Done" (CMD_SAVEAS_DONE), "Cancel" (CMD_SAVEAS_CANCEL)
+
+// Commands (the low word of WM_COMMAND's wParam) that menus and accelerators send
+#define CMD_SAVE 32819
+#define CMD_MENU 32824
+#define CMD_SAVEAS_DONE 32822
+#define CMD_SAVEAS_CANCEL 32823
+#define CMD_QUIT 40000   // Ctrl+Q
+#define CMD_ABOUT 40002  // Ctrl+A
 
 // Dialog templates
 #define IDD_ABOUT 105

@@ -8,8 +8,6 @@ namespace art {
 
 namespace {
 
-constexpr float kPi = 3.14159265358979f;
-
 // Palette.
 const Color kAccent = Rgb(255, 140, 30);
 const Color kAccentLight = Rgb(255, 182, 96);

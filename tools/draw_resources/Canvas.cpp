@@ -10,8 +10,6 @@ namespace art {
 
 namespace {
 
-constexpr float kPi = 3.14159265358979f;
-
 float Clamp01(float v) {
     return v < 0 ? 0 : (v > 1 ? 1 : v);
 }
@@ -164,14 +162,6 @@ Shape Rotate(Shape a, float cx, float cy, float degrees) {
     };
 }
 
-Shape Translate(Shape a, float dx, float dy) {
-    return [=](float x, float y) { return a(x - dx, y - dy); };
-}
-
-Shape Scale(Shape a, float cx, float cy, float k) {
-    return [=](float x, float y) { return a(cx + (x - cx) / k, cy + (y - cy) / k) * k; };
-}
-
 Paint Solid(Color c) {
     return [=](float, float) { return c; };
 }
@@ -225,15 +215,6 @@ void Image::Clear(const Paint& p) {
             d[1] = c.g * c.a;
             d[2] = c.b * c.a;
             d[3] = c.a;
-        }
-}
-
-void Image::Mask(const Shape& s) {
-    for (int y = 0; y < h_; ++y)
-        for (int x = 0; x < w_; ++x) {
-            float cov = Clamp01(0.5f - s(x + 0.5f, y + 0.5f));
-            float* d = At(x, y);
-            for (int k = 0; k < 4; ++k) d[k] *= cov;
         }
 }
 

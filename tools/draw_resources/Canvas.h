@@ -24,6 +24,8 @@ inline Color WithAlpha(Color c, float a) {
     return c;
 }
 
+constexpr float kPi = 3.14159265358979f;
+
 // Signed distance (in pixels) of a point from a shape's outline: < 0 inside.
 using Shape = std::function<float(float x, float y)>;
 // The colour at a point: gradients.
@@ -53,8 +55,6 @@ Shape Grow(Shape a, float by);          // > 0 grows, < 0 shrinks
 Shape Outline(Shape a, float width);    // a band of `width` centred on the outline
 Shape InnerBand(Shape a, float width);  // a band of `width` just inside the outline
 Shape Rotate(Shape a, float cx, float cy, float degrees);
-Shape Translate(Shape a, float dx, float dy);
-Shape Scale(Shape a, float cx, float cy, float s);
 
 // Paints.
 Paint Solid(Color c);
@@ -80,8 +80,6 @@ public:
     // Fills every pixel with the paint (opaque background).
     void Clear(const Paint& p);
     void Clear(Color c) { Clear(Solid(c)); }
-    // Replaces the pixels with the shape's coverage multiplied into alpha (clips).
-    void Mask(const Shape& s);
     // Composites another image over this one at (x, y).
     void Draw(const Image& src, int x, int y);
     // Copy of a rectangle.

@@ -7,6 +7,7 @@
 //
 // The output depends on nothing but this program, so it is reproducible.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,41 +20,30 @@ using namespace art;
 
 namespace {
 
-// Seven-segment digits, enough to label the sheet without fonts.
+// Seven-segment digits, enough to label the sheet without fonts. They are
+// painted into a small label laid over the sheet, as a shape fill visits every
+// pixel of the image it fills.
 void DrawNumber(Image& img, int value, float x, float y, Color c) {
     static const char* kSegments[10] = {"abcdef", "bc",     "abdeg", "abcdg",   "bcfg",
                                         "acdfg",  "acdefg", "abc",   "abcdefg", "abcdfg"};
-    std::string digits = std::to_string(value);
-    const float w = 7, h = 12, t = 1.8f;
+    const std::string digits = std::to_string(value);
+    const float w = 7, h = 12, t = 1.8f, advance = w + 5, margin = 3;
+    const int left = static_cast<int>(std::floor(x - margin)), top = static_cast<int>(std::floor(y - margin));
+    Image label(static_cast<int>(digits.size() * advance + 2 * margin) + 1, static_cast<int>(h + 2 * margin) + 1);
+    x -= left;
+    y -= top;
     for (char ch : digits) {
+        const float x0 = x, x1 = x + w, y0 = y, ym = y + h / 2, y1 = y + h;
+        // Ends of segments a to g.
+        const float ends[7][4] = {{x0, y0, x1, y0}, {x1, y0, x1, ym}, {x1, ym, x1, y1}, {x0, y1, x1, y1},
+                                  {x0, ym, x0, y1}, {x0, y0, x0, ym}, {x0, ym, x1, ym}};
         for (const char* s = kSegments[ch - '0']; *s; ++s) {
-            float x0 = x, x1 = x + w, y0 = y, ym = y + h / 2, y1 = y + h;
-            switch (*s) {
-                case 'a':
-                    img.Fill(Segment(x0, y0, x1, y0, t), c);
-                    break;
-                case 'b':
-                    img.Fill(Segment(x1, y0, x1, ym, t), c);
-                    break;
-                case 'c':
-                    img.Fill(Segment(x1, ym, x1, y1, t), c);
-                    break;
-                case 'd':
-                    img.Fill(Segment(x0, y1, x1, y1, t), c);
-                    break;
-                case 'e':
-                    img.Fill(Segment(x0, ym, x0, y1, t), c);
-                    break;
-                case 'f':
-                    img.Fill(Segment(x0, y0, x0, ym, t), c);
-                    break;
-                case 'g':
-                    img.Fill(Segment(x0, ym, x1, ym, t), c);
-                    break;
-            }
+            const float* e = ends[*s - 'a'];
+            label.Fill(Segment(e[0], e[1], e[2], e[3], t), c);
         }
-        x += w + 5;
+        x += advance;
     }
+    img.Draw(label, left, top);
 }
 
 void Checker(Image& img, int x0, int y0, int w, int h) {
