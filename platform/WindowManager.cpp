@@ -31,6 +31,21 @@ void RemoveFromZOrder(Window* w) {
     g_zorder.erase(std::remove(g_zorder.begin(), g_zorder.end(), w), g_zorder.end());
 }
 
+// Copies the part of a top-level window's surface that lies on the screen (both
+// XRGB32) from the window to the screen, or back when `toScreen` is false.
+void CopyWindowRows(Window* w, Surface& screen, bool toScreen) {
+    int x0 = std::max<int>(0, -w->rect.left);
+    int x1 = std::min<int>(w->surface.width, screen.width - w->rect.left);
+    if (x1 <= x0) return;
+    for (int y = 0; y < w->surface.height; y++) {
+        int sy = w->rect.top + y;
+        if (sy < 0 || sy >= screen.height) continue;
+        uint8_t* onScreen = screen.Row(sy) + (size_t)(w->rect.left + x0) * 4;
+        uint8_t* inWindow = w->surface.Row(y) + (size_t)x0 * 4;
+        memcpy(toScreen ? onScreen : inWindow, toScreen ? inWindow : onScreen, (size_t)(x1 - x0) * 4);
+    }
+}
+
 // Fills a newly shown top-level window with what lies under it, as a screen
 // without a compositor would: a window that draws only part of itself (a
 // colour-keyed pop-up) shows the windows behind it elsewhere.
@@ -38,15 +53,7 @@ void CopyScreenUnder(Window* w) {
     Surface screen;
     if (!AllocSurface(screen, kScreenWidth, kScreenHeight, PixelFormat::XRGB32, false)) return;
     ComposeScreen(screen, w);
-    for (int y = 0; y < w->surface.height; y++) {
-        int sy = w->rect.top + y;
-        if (sy < 0 || sy >= screen.height) continue;
-        int x0 = std::max<int>(0, -w->rect.left);
-        int x1 = std::min<int>(w->surface.width, screen.width - w->rect.left);
-        if (x1 <= x0) continue;
-        memcpy(w->surface.Row(y) + (size_t)x0 * 4, screen.Row(sy) + (size_t)(w->rect.left + x0) * 4,
-               (size_t)(x1 - x0) * 4);
-    }
+    CopyWindowRows(w, screen, false);
     FreeSurface(screen);
 }
 
@@ -123,15 +130,7 @@ void ComposeScreen(Surface& screen, const Window* below) {
     for (Window* w : g_zorder) {
         if (w == below) break;
         if (!w->visible || !w->surface.bits) continue;
-        for (int y = 0; y < w->surface.height; y++) {
-            int sy = w->rect.top + y;
-            if (sy < 0 || sy >= screen.height) continue;
-            int x0 = std::max<int>(0, -w->rect.left);
-            int x1 = std::min<int>(w->surface.width, screen.width - w->rect.left);
-            if (x1 <= x0) continue;
-            memcpy(screen.Row(sy) + (size_t)(w->rect.left + x0) * 4, w->surface.Row(y) + (size_t)x0 * 4,
-                   (size_t)(x1 - x0) * 4);
-        }
+        CopyWindowRows(w, screen, true);
     }
     DrawTaskBar(screen);
 }
