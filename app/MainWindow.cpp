@@ -335,6 +335,11 @@ void OnDestroy() {
 }
 
 LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // While a modal panel or dialog is open the window is disabled, and a soft
+    // key, accelerator or pop-up entry that was already on its way does nothing:
+    // a second question must never start on top of the first. Only the window's
+    // own Open request goes through.
+    if (LOWORD(wParam) != CMD_OPEN && !IsWindowEnabled(window)) return 0;
     switch (LOWORD(wParam)) {
         case CMD_OPEN:
             OnOpen();
@@ -417,7 +422,8 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             return 0;
         case WM_LBUTTONDOWN:
-            OnButtonDown(LOWORD(lParam), HIWORD(lParam));
+            // A press that reaches the window under a modal panel acts on nothing.
+            if (IsWindowEnabled(window)) OnButtonDown(LOWORD(lParam), HIWORD(lParam));
             return 0;
         case WM_MOUSEMOVE:
             return 0;

@@ -7,7 +7,13 @@
 namespace {
 
 constexpr COLORREF kKeyColour = 0xFFFAFF;  // left transparent when copied to the screen
+constexpr COLORREF kFocusColour = RGB(0xF0, 0x8C, 0x1E);
 constexpr int kPanelX = 18, kPanelY = 260, kPanelW = 445, kPanelH = 285;
+// Message lines start 20 pixels in and keep the same margin on the right.
+constexpr int kTextLeft = 20;
+constexpr int kTextWidth = kPanelW - 2 * kTextLeft;
+constexpr int kFontHeight = 42;
+constexpr int kSmallestFontHeight = 16;
 
 // One panel at a time.
 struct PanelState {
@@ -20,6 +26,7 @@ struct PanelState {
     RECT okRect, cancelRect;
     int result;
     int pressed;  // 0 none, 1 OK, 2 Cancel
+    int focused;  // button with a visible keyboard focus: 0 none, 1 OK, 2 Cancel
     HFONT font;
     IImagingFactory* factory;
     IImage* top;
@@ -31,6 +38,14 @@ struct PanelState {
 };
 
 PanelState s_panel;
+
+HFONT MakeFont(int height) {
+    LOGFONT lf{};
+    lf.lfHeight = height;
+    lf.lfWeight = FW_NORMAL;
+    wcscpy(lf.lfFaceName, L"Helvesegoe");
+    return CreateFontIndirect(&lf);
+}
 
 IImage* DecodeImage(int id) {
     if (!s_panel.factory) return nullptr;
@@ -83,6 +98,18 @@ void DrawLabel(HDC dc, const RECT& button, bool ok, COLORREF colour) {
     SelectObject(dc, old);
 }
 
+// A keyboard user sees which button Return would choose.
+void DrawFocus(HDC dc, const RECT& button) {
+    constexpr int kWidth = 3;
+    HBRUSH brush = CreateSolidBrush(kFocusColour);
+    const RECT edges[] = {{button.left, button.top, button.right, button.top + kWidth},
+                          {button.left, button.bottom - kWidth, button.right, button.bottom},
+                          {button.left, button.top, button.left + kWidth, button.bottom},
+                          {button.right - kWidth, button.top, button.right, button.bottom}};
+    for (const RECT& edge : edges) FillRect(dc, &edge, brush);
+    DeleteObject(brush);
+}
+
 // Draws one button straight onto the window, pressed or released.
 void DrawButtonNow(int which, bool pressed) {
     const RECT& rc = which == 1 ? s_panel.okRect : s_panel.cancelRect;
@@ -90,7 +117,27 @@ void DrawButtonNow(int which, bool pressed) {
     if (!dc) return;
     DrawImageAt(dc, pressed ? s_panel.buttonPressed : s_panel.button, rc.left, rc.top, rc.right, rc.bottom);
     DrawLabel(dc, rc, which == 1, pressed ? RGB(255, 255, 255) : RGB(0, 0, 0));
+    if (!pressed && s_panel.focused == which) DrawFocus(dc, rc);
     ReleaseDC(s_panel.window, dc);
+}
+
+// Draws a message line at (x, y) in the panel's font, or in a smaller size of it
+// when the line would run past the panel's right margin.
+void DrawMessageLine(HDC dc, int x, int y, const std::wstring& line) {
+    HFONT smaller = nullptr;
+    HGDIOBJ old = SelectObject(dc, s_panel.font);
+    for (int height = kFontHeight; height > kSmallestFontHeight; height -= 2) {
+        SIZE size{};
+        if (!GetTextExtentPoint32(dc, line.c_str(), (int)line.size(), &size) || size.cx <= kTextWidth) break;
+        HFONT next = MakeFont(height - 2);
+        if (!next) break;
+        SelectObject(dc, next);
+        if (smaller) DeleteObject(smaller);
+        smaller = next;
+    }
+    ExtTextOut(dc, x, y, 0, nullptr, line.c_str(), (UINT)line.size(), nullptr);
+    SelectObject(dc, old);
+    if (smaller) DeleteObject(smaller);
 }
 
 void Paint(HWND hwnd) {
@@ -120,15 +167,15 @@ void Paint(HWND hwnd) {
         SetBkMode(mem, TRANSPARENT);
         SetTextColor(mem, RGB(255, 255, 255));
         ExtTextOut(mem, 110, 12, 0, nullptr, s_panel.caption, (UINT)wcslen(s_panel.caption), nullptr);
+        SelectObject(mem, oldFont);
         std::wstring line1, line2;
         SplitMessageLines(s_panel.text, line1, line2);
-        if (!line1.empty()) ExtTextOut(mem, 20, 80, 0, nullptr, line1.c_str(), (UINT)line1.size(), nullptr);
-        int y2 = line1.empty() ? 80 : 130;
-        ExtTextOut(mem, 20, y2, 0, nullptr, line2.c_str(), (UINT)line2.size(), nullptr);
-        SelectObject(mem, oldFont);
+        if (!line1.empty()) DrawMessageLine(mem, kTextLeft, 80, line1);
+        DrawMessageLine(mem, kTextLeft, line1.empty() ? 80 : 130, line2);
 
         DrawLabel(mem, s_panel.okRect, true, RGB(0, 0, 0));
         if (s_panel.style == PANEL_OK_CANCEL) DrawLabel(mem, s_panel.cancelRect, false, RGB(0, 0, 0));
+        if (s_panel.focused) DrawFocus(mem, s_panel.focused == 1 ? s_panel.okRect : s_panel.cancelRect);
 
         TransparentImage(dc, 0, 0, client.right, client.bottom, mem, 0, 0, client.right, client.bottom, kKeyColour);
         SelectObject(mem, oldBitmap);
@@ -140,6 +187,47 @@ void Paint(HWND hwnd) {
 
 bool Inside(const RECT& rc, int x, int y) {
     return x >= rc.left && x < rc.right && y >= rc.top && y < rc.bottom;
+}
+
+void Answer(HWND hwnd, int result) {
+    s_panel.result = result;
+    PostMessage(hwnd, WM_CLOSE, 0, 0);
+}
+
+// The keyboard: Tab and the arrow keys show a focus on a button and move it;
+// Return or Space then choose that button. Return with no focus shown is the
+// platform's OK command, which leaves the panel as Cancel does, so a stray
+// Return never answers a question with OK. Escape is Cancel (OK on a notice).
+void OnKey(HWND hwnd, UINT vk) {
+    switch (vk) {
+        case VK_TAB:
+        case VK_LEFT:
+        case VK_RIGHT:
+        case VK_UP:
+        case VK_DOWN: {
+            int was = s_panel.focused;
+            bool two = s_panel.style == PANEL_OK_CANCEL;
+            if (!was)
+                s_panel.focused = 1;
+            else if (two)
+                s_panel.focused = was == 1 ? 2 : 1;
+            if (was) DrawButtonNow(was, false);
+            DrawButtonNow(s_panel.focused, false);
+            break;
+        }
+        case VK_SPACE:
+        case VK_RETURN:
+            if (s_panel.focused)
+                Answer(hwnd, s_panel.focused == 1 ? 0 : 1);
+            else if (vk == VK_RETURN)
+                SendMessage(hwnd, WM_COMMAND, IDOK, 0);
+            break;
+        case VK_ESCAPE:
+            Answer(hwnd, s_panel.style == PANEL_OK ? 0 : 1);
+            break;
+        default:
+            break;
+    }
 }
 
 INT_PTR MessageBoxPanel(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -154,11 +242,7 @@ INT_PTR MessageBoxPanel(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             s_panel.top = DecodeImage(IDP_PANEL_TOP);
             s_panel.middle = DecodeImage(IDP_PANEL_MIDDLE);
             s_panel.bottom = DecodeImage(IDP_PANEL_BOTTOM);
-            LOGFONT lf{};
-            lf.lfHeight = 42;
-            lf.lfWeight = FW_NORMAL;
-            wcscpy(lf.lfFaceName, L"Helvesegoe");
-            s_panel.font = CreateFontIndirect(&lf);
+            s_panel.font = MakeFont(kFontHeight);
             SHFullScreenWindow(hwnd, 1);
             MoveWindow(hwnd, kPanelX, kPanelY, kPanelW, kPanelH, FALSE);
             if (s_panel.style == PANEL_OK_CANCEL) {
@@ -195,24 +279,18 @@ INT_PTR MessageBoxPanel(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONUP:
             // Lifting anywhere chooses the pressed button.
             if (s_panel.pressed) {
-                s_panel.result = s_panel.pressed == 1 ? 0 : 1;
                 DrawButtonNow(s_panel.pressed, false);
-                PostMessage(hwnd, WM_CLOSE, 0, 0);
+                Answer(hwnd, s_panel.pressed == 1 ? 0 : 1);
                 s_panel.pressed = 0;
             }
             ReleaseCapture();
             return TRUE;
         case WM_KEYDOWN:
-            // Keyboard answers: Return is OK, Escape is Cancel (or OK on a notice).
-            if (wParam == VK_RETURN || wParam == VK_ESCAPE) {
-                s_panel.result = wParam == VK_RETURN || s_panel.style == PANEL_OK ? 0 : 1;
-                PostMessage(hwnd, WM_CLOSE, 0, 0);
-            }
+            OnKey(hwnd, (UINT)wParam);
             return TRUE;
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK) {
-                s_panel.result = 1;
-                PostMessage(hwnd, WM_CLOSE, 0, 0);
+                Answer(hwnd, 1);
                 return TRUE;
             }
             return FALSE;
@@ -245,6 +323,10 @@ void SplitMessageLines(const std::wstring& text, std::wstring& line1, std::wstri
 }
 
 int AppMessageBox(HINSTANCE instance, HWND owner, const wchar_t* caption, const wchar_t* text, int style) {
+    // The panel state is one at a time. Should a panel ever be opened from inside
+    // another's loop, the outer one's state is kept aside and given back, so its
+    // answer and the font and images it holds stay its own.
+    const PanelState outer = s_panel;
     s_panel = PanelState{};
     swprintf(s_panel.text, 260, L"%ls", text ? text : L"");
     swprintf(s_panel.caption, 64, L"%ls", caption ? caption : L"");
@@ -257,7 +339,7 @@ int AppMessageBox(HINSTANCE instance, HWND owner, const wchar_t* caption, const 
     ReleaseImages();
     if (s_panel.font) DeleteObject(s_panel.font);
     int result = s_panel.result;
-    s_panel = PanelState{};
+    s_panel = outer;
     return result;
 }
 

@@ -36,7 +36,7 @@ bool ParseKey(const std::wstring& name, UINT& vk, bool& ctrl) {
     } named[] = {{L"f1", VK_F1},         {L"f2", VK_F2},          {L"return", VK_RETURN}, {L"enter", VK_RETURN},
                  {L"escape", VK_ESCAPE}, {L"backspace", VK_BACK}, {L"left", VK_LEFT},     {L"right", VK_RIGHT},
                  {L"up", VK_UP},         {L"down", VK_DOWN},      {L"delete", VK_DELETE}, {L"home", VK_HOME},
-                 {L"end", VK_END}};
+                 {L"end", VK_END},       {L"tab", VK_TAB},        {L"space", VK_SPACE}};
     for (auto& n : named)
         if (k == n.name) {
             vk = n.vk;

@@ -30,6 +30,10 @@ UINT MapKey(SDL_Keycode key) {
             return VK_RETURN;
         case SDLK_ESCAPE:
             return VK_ESCAPE;
+        case SDLK_TAB:
+            return VK_TAB;
+        case SDLK_SPACE:
+            return VK_SPACE;
         case SDLK_BACKSPACE:
             return VK_BACK;
         case SDLK_LEFT:

@@ -7,6 +7,7 @@
 // DC's clip rectangle in surface pixels, cut to the surface. Nothing outside it
 // is ever written.
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "platform/raster.h"
 #include "platform/resources.h"
 
@@ -110,6 +112,8 @@ RECT Bounds(const Surface& s) {
 
 // ---------------------------------------------------------------------------
 // Objects and DCs
+
+std::atomic<int> g_liveObjects{0};
 
 std::mutex& Lock() {
     static std::mutex m;
@@ -708,6 +712,22 @@ BOOL DeleteObject(HGDIOBJ h) {
     if (obj->kind == GdiKind::Bitmap) FreeSurface(obj->surface);
     delete obj;
     return TRUE;
+}
+
+void* platform::GdiObject::operator new(size_t size) {
+    void* p = ::operator new(size);
+    g_liveObjects++;
+    return p;
+}
+
+void platform::GdiObject::operator delete(void* p) {
+    if (!p) return;
+    g_liveObjects--;
+    ::operator delete(p);
+}
+
+int platform::LiveGdiObjects() {
+    return g_liveObjects.load();
 }
 
 HGDIOBJ GetStockObject(int which) {

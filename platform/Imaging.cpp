@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "platform/raster.h"
 
 const CLSID CLSID_ImagingFactory = {0x327ABDA8, 0x072B, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
@@ -157,9 +158,15 @@ namespace {
 // {B96B3CAF-0728-11D3-9D7B-0000F81EF32E}: the PNG raw data format.
 constexpr GUID kPngFormat = {0xB96B3CAF, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 
+std::atomic<int> g_liveObjects{0};
+
 template <class Interface>
 class RefCounted : public Interface {
 public:
+    RefCounted() { g_liveObjects++; }
+    RefCounted(const RefCounted&) = delete;
+    RefCounted& operator=(const RefCounted&) = delete;
+    virtual ~RefCounted() { g_liveObjects--; }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
         ULONG left = --refs_;
@@ -342,6 +349,10 @@ private:
 std::atomic<int> gComInits{0};
 
 }  // namespace
+
+int LiveImagingObjects() {
+    return g_liveObjects.load();
+}
 }  // namespace platform
 
 using namespace platform;

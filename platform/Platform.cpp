@@ -77,6 +77,18 @@ bool SaveScreenshot(const std::string& path) {
     return ok;
 }
 
+std::vector<uint32_t> ScreenPixels() {
+    std::vector<uint32_t> pixels;
+    Surface screen;
+    if (!AllocSurface(screen, kScreenWidth, kScreenHeight, PixelFormat::XRGB32, false)) return pixels;
+    ComposeScreen(screen);
+    pixels.reserve((size_t)kScreenWidth * kScreenHeight);
+    for (int y = 0; y < kScreenHeight; y++)
+        for (int x = 0; x < kScreenWidth; x++) pixels.push_back(screen.Get(x, y) & 0xFFFFFF);
+    FreeSurface(screen);
+    return pixels;
+}
+
 uint32_t ScreenPixel(int x, int y) {
     if (x < 0 || y < 0 || x >= kScreenWidth || y >= kScreenHeight) return 0;
     Surface screen;

@@ -62,7 +62,14 @@ std::string StorageRoot();
 bool SaveScreenshot(const std::string& path);
 // The composed screen's pixel at (x, y) as 0x00RRGGBB; 0 outside the screen.
 uint32_t ScreenPixel(int x, int y);
+// The whole composed screen, row by row, as 0x00RRGGBB.
+std::vector<uint32_t> ScreenPixels();
 // Text of every window of the given class that is open now (for tests).
 std::vector<std::wstring> OpenWindowTitles();
+// Drawing objects (bitmaps, brushes, pens, fonts) and imaging objects
+// (factories, images, bitmaps) alive now, so tests can check that a window or
+// panel gives back everything it made.
+int LiveGdiObjects();
+int LiveImagingObjects();
 
 }  // namespace platform

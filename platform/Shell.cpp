@@ -44,9 +44,16 @@ int SoftKeyAt(int x) {
     return x < kScreenWidth / 2 ? 0 : 1;
 }
 
+// A soft-key bar speaks for its owner, so while the owner is disabled (a modal
+// panel or dialog is open over it) its keys do nothing.
+bool OwnerTakesInput(Window* bar) {
+    Window* owner = FromHandle(bar->owner);
+    return owner && TopLevelOf(owner)->enabled;
+}
+
 void PostSoftKey(Window* bar, int index) {
     MenuBarState* st = BarState(bar);
-    if (!st || !st->menu || index >= st->menu->count) return;
+    if (!st || !st->menu || index >= st->menu->count || !OwnerTakesInput(bar)) return;
     PostMessage(bar->owner, WM_COMMAND, MAKEWPARAM(st->menu->items[index].command, 0), 0);
 }
 
@@ -69,6 +76,7 @@ LRESULT MenuBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_ERASEBKGND:
             return 1;
         case WM_LBUTTONDOWN:
+            if (!OwnerTakesInput(w)) return 0;
             if (st) st->pressed = SoftKeyAt((short)LOWORD(lParam));
             SetCapture(hwnd);
             InvalidateWindow(w, false);
@@ -143,7 +151,7 @@ void RegisterShellClasses() {
 
 bool SoftKeyFromKey(UINT vk) {
     Window* bar = TopMenuBar();
-    if (!bar || !TopLevelOf(FromHandle(bar->owner)) || !FromHandle(bar->owner)->enabled) return false;
+    if (!bar || !OwnerTakesInput(bar)) return false;
     PostSoftKey(bar, vk == VK_F1 ? 0 : 1);
     return true;
 }

@@ -585,6 +585,11 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
     return wasDisabled;
 }
 
+BOOL IsWindowEnabled(HWND hwnd) {
+    Window* w = FromHandle(hwnd);
+    return w && w->enabled;
+}
+
 intptr_t SetWindowLong(HWND hwnd, int index, intptr_t value) {
     Window* w = FromHandle(hwnd);
     if (!w) return 0;

@@ -62,6 +62,11 @@ struct GdiObject {
     int penWidth = 1;
     // Font
     LOGFONT logfont{};
+
+    // Objects made by the program live on the heap and are counted (the stock
+    // objects are static), so tests can check that code gives back what it made.
+    static void* operator new(size_t size);
+    static void operator delete(void* p);
 };
 
 inline GdiObject* ToGdi(HGDIOBJ h) {

@@ -176,9 +176,11 @@ struct SIZE {
 
 // Virtual keys
 #define VK_BACK 0x08
+#define VK_TAB 0x09
 #define VK_RETURN 0x0D
 #define VK_CONTROL 0x11
 #define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
 #define VK_LEFT 0x25
 #define VK_UP 0x26
 #define VK_RIGHT 0x27
@@ -286,6 +288,7 @@ HWND GetCapture();
 HWND SetFocus(HWND hwnd);
 HWND GetFocus();
 BOOL EnableWindow(HWND hwnd, BOOL enable);
+BOOL IsWindowEnabled(HWND hwnd);
 #define GWL_USERDATA (-21)
 #define GWL_ID (-12)
 intptr_t SetWindowLong(HWND hwnd, int index, intptr_t value);

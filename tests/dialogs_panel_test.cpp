@@ -92,4 +92,36 @@ TEST(MessagePanel, AProgramEndingUnderThePanelGetsCancel) {
     EXPECT_EQ(1, Answer(PANEL_OK_CANCEL, {}));
 }
 
+TEST(MessagePanel, ReturnIsCancelUnlessTheKeyboardFocusShowsOk) {
+    ScriptCommand ret(ScriptCommand::Key, 0, 0, L"return"), tab(ScriptCommand::Key, 0, 0, L"tab");
+    EXPECT_EQ(1, Answer(PANEL_OK_CANCEL, {ret})) << "a stray Return never answers OK";
+    EXPECT_EQ(0, Answer(PANEL_OK_CANCEL, {tab, ret})) << "Tab shows the focus on OK";
+    EXPECT_EQ(1, Answer(PANEL_OK_CANCEL, {tab, tab, ret})) << "a second Tab moves it to Cancel";
+    EXPECT_EQ(1, Answer(PANEL_OK_CANCEL, {ScriptCommand(ScriptCommand::Key, 0, 0, L"escape")}));
+}
+
+// A panel that some path opens from inside another's loop has a state of its
+// own: it neither answers for the outer one nor takes the outer one's font and
+// images with it.
+TEST(MessagePanel, APanelOpenedOverAnotherLeavesTheOuterAnswerAndItsResourcesAlone) {
+    Answer(PANEL_OK, {ScriptCommand(ScriptCommand::Tap, 240, kY)});  // the platform's own lazy objects
+    const int gdi = platform::LiveGdiObjects(), imaging = platform::LiveImagingObjects();
+    int inner = -1;
+    ScriptCommand nested(ScriptCommand::Call);
+    nested.call = [&] {
+        auto instance = reinterpret_cast<HINSTANCE>(const_cast<platform::ResourceModule*>(&kModule));
+        inner = AppMessageBox(instance, nullptr, L"Lumetra", L"Done", PANEL_OK);
+    };
+    std::wstring outerText;
+    ScriptCommand probe(ScriptCommand::Call);
+    probe.call = [&] { outerText = OpenMessagePanelText(); };
+    int outer = Answer(PANEL_OK_CANCEL, {nested, ScriptCommand(ScriptCommand::Tap, 240, kY), probe,
+                                         ScriptCommand(ScriptCommand::Tap, 350, kY)});
+    EXPECT_EQ(0, inner);
+    EXPECT_EQ(L"Undo all changes?", outerText) << "the outer panel is still the one shown";
+    EXPECT_EQ(1, outer) << "the inner OK is not the outer answer";
+    EXPECT_EQ(gdi, platform::LiveGdiObjects()) << "fonts and bitmaps given back";
+    EXPECT_EQ(imaging, platform::LiveImagingObjects()) << "imaging factory and images given back";
+}
+
 }  // namespace
