@@ -1,5 +1,6 @@
 #include "Art.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "resources/resource_ids.h"
@@ -374,17 +375,22 @@ Image SaveAsEditFrame() {
 }
 
 // ---------------------------------------------------------------------------
-// Application icon (96 x 96)
+// Application icon: designed on a 96-pixel grid and drawn at any size by scaling
+// every coordinate, so each size gets its own anti-aliased edges rather than a
+// resampled copy. The tile's edges land on whole pixels at every size.
 
-Image AppIcon() {
-    Image img(96, 96);
-    Shape tile = RoundRect(4, 3, 92, 91, 21);
-    img.Shadow(tile, 0, 1.5f, 2.5f, WithAlpha(kBlack, 0.5f));
-    img.Fill(tile, Linear(0, 3, 0, 91, {{0, Rgb(74, 76, 82)}, {1, Rgb(28, 29, 32)}}));
-    img.Fill(Intersect(InnerBand(tile, 1.2f), HalfPlane(0, 1, 30)), WithAlpha(kWhite, 0.25f));
+Image AppIcon(int size) {
+    const float s = size / 96.0f;
+    Image img(size, size);
+    const float x0 = std::round(4 * s), y0 = std::round(3 * s), x1 = std::round(92 * s), y1 = std::round(91 * s);
+    Shape tile = RoundRect(x0, y0, x1, y1, 21 * s);
+    img.Shadow(tile, 0, 1.5f * s, 2.5f * s, WithAlpha(kBlack, 0.5f));
+    img.Fill(tile, Linear(0, y0, 0, y1, {{0, Rgb(74, 76, 82)}, {1, Rgb(28, 29, 32)}}));
+    // The rim highlight stays at least a pixel wide so it still shows on small icons.
+    img.Fill(Intersect(InnerBand(tile, std::max(1.0f, 1.2f * s)), HalfPlane(0, 1, 30 * s)), WithAlpha(kWhite, 0.25f));
     // A warm bokeh glow behind the lens.
-    img.Fill(tile, Radial(48, 47, 46, {{0.6f, WithAlpha(kAccent, 0.35f)}, {1, WithAlpha(kAccent, 0)}}));
-    DrawEmblem(img, 48, 47, 35, true);
+    img.Fill(tile, Radial(48 * s, 47 * s, 46 * s, {{0.6f, WithAlpha(kAccent, 0.35f)}, {1, WithAlpha(kAccent, 0)}}));
+    DrawEmblem(img, 48 * s, 47 * s, 35 * s, true);
     return img;
 }
 
@@ -406,6 +412,14 @@ Image PhotoBackdrop(int w, int h) {
         img.Shadow(Circle(s[0] * w, s[1] * h, r), 0, 0, r * 0.15f, c);
     }
     return img;
+}
+
+std::vector<int> DesktopIconSizes() {
+    return {48, 64, 128, 256};
+}
+
+Image DesktopIcon(int size) {
+    return AppIcon(size);
 }
 
 std::vector<Resource> DrawAll() {
@@ -469,7 +483,7 @@ std::vector<Resource> DrawAll() {
     add(IDP_ZOOMOUT_DISABLED, "zoomout_disabled", false, ZoomButton(false, false));
     add(IDP_ZOOM_BAR, "zoom_bar", false, ZoomBar());
 
-    add(IDI_APP, "icon", false, AppIcon());
+    add(IDI_APP, "icon", false, AppIcon(96));
     return out;
 }
 

@@ -19,6 +19,12 @@ struct Resource {
 // Draws all resources in a fixed order.
 std::vector<Resource> DrawAll();
 
+// The application icon for desktops that list installed programs
+// (resources/desktop/lumetra-<size>.png): the design of the program's own icon,
+// drawn at each of these sizes.
+std::vector<int> DesktopIconSizes();
+Image DesktopIcon(int size);
+
 // Pieces shared with the contact sheet.
 Color DialogBackground();  // the Save As dialog's background, RGB(0x50, 0x4F, 0x4B)
 // A backdrop that stands in for a photo behind overlays.

@@ -1,7 +1,10 @@
 // draw_resources: draws Lumetra's resource art (button-bar and dialog bitmaps, PNG
-// images and the application icon) with its own vector painter.
+// images and the application icon) and the icons installed for desktops with its
+// own vector painter.
 //
 //   draw_resources OUTDIR                 writes every resource into OUTDIR (resources/art)
+//   draw_resources --desktop OUTDIR       writes the desktop icons lumetra-<size>.png into
+//                                         OUTDIR (resources/desktop), one drawing per size
 //   draw_resources --sheet OUT.png [N [X Y W H]]
 //                                         writes a contact sheet of everything (or a part), scaled N times
 //
@@ -225,14 +228,30 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    if (argc != 2 || argv[1][0] == '-') {
-        std::fprintf(stderr, "usage: draw_resources OUTDIR | draw_resources --sheet OUT.png [scale [x y w h]]\n");
+    const bool desktop = argc == 3 && std::string(argv[1]) == "--desktop";
+    if (!desktop && (argc != 2 || argv[1][0] == '-')) {
+        std::fprintf(stderr,
+                     "usage: draw_resources OUTDIR | draw_resources --desktop OUTDIR\n"
+                     "       draw_resources --sheet OUT.png [scale [x y w h]]\n");
         return 2;
     }
-    std::filesystem::path dir = argv[1];
+    std::filesystem::path dir = argv[desktop ? 2 : 1];
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     int written = 0;
+    if (desktop) {
+        // Only the icons: the desktop entry beside them is written by hand.
+        for (int size : DesktopIconSizes()) {
+            std::string path = (dir / ("lumetra-" + std::to_string(size) + ".png")).string();
+            if (!WritePng(DesktopIcon(size), path)) {
+                std::fprintf(stderr, "cannot write %s\n", path.c_str());
+                return 1;
+            }
+            ++written;
+        }
+        std::printf("wrote %d files to %s\n", written, dir.string().c_str());
+        return 0;
+    }
     for (const Resource& r : DrawAll()) {
         std::string path = (dir / r.FileName()).string();
         bool ok = r.bmp ? WriteBmp(r.image, path) : WritePng(r.image, path);
