@@ -27,6 +27,8 @@ public:
     virtual bool IsHeadless() const = 0;
 };
 
+// Null when no window can be shown; `error` then holds the message for the user
+// (no display at all, or why the window could not be opened).
 std::unique_ptr<Backend> CreateSdlBackend(const Options& options, std::string& error);
 std::unique_ptr<Backend> CreateHeadlessBackend(const Options& options);
 

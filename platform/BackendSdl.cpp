@@ -6,9 +6,14 @@
 //  [X] Real-time clock for timers; the wait cursor as the system's busy pointer.
 //  [X] Integer magnification (--scale N) for large monitors.
 //  [X] Coming to the front when a second start asks for it.
+//  [X] No window without a display: refuses to start rather than draw unseen.
+//  [X] SIGINT and SIGTERM end the program like a quit; a second one ends it at once.
 #include <SDL.h>
+#include <signal.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/Backend.h"
 #include "platform/WindowManager.h"
@@ -16,6 +21,46 @@
 namespace platform {
 
 namespace {
+
+constexpr char kNoDisplay[] = "no display found; use --headless --script FILE to run without one";
+
+volatile sig_atomic_t g_quitSignal = 0;
+
+void OnQuitSignal(int sig) {
+    g_quitSignal = sig;
+}
+
+// SDL's own handlers only queue a quit event, so a program that stopped reading
+// events would never end on a signal. Ours asks for the same orderly quit and,
+// installed with SA_RESETHAND, leaves the second signal its default action. A
+// signal the program was started ignoring (nohup, a background job) stays ignored.
+void CatchQuitSignals() {
+    g_quitSignal = 0;
+    for (int sig : {SIGINT, SIGTERM}) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+        struct sigaction sa {};
+        sa.sa_handler = OnQuitSignal;
+        sa.sa_flags = SA_RESETHAND;
+        sigemptyset(&sa.sa_mask);
+        sigaction(sig, &sa, nullptr);
+    }
+}
+
+void ReleaseQuitSignals() {
+    for (int sig : {SIGINT, SIGTERM}) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == OnQuitSignal) signal(sig, SIG_DFL);
+    }
+    g_quitSignal = 0;
+}
+
+// True when the environment names a display server SDL can show a window on.
+bool DisplayNamed() {
+    const char* x11 = getenv("DISPLAY");
+    const char* wayland = getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
 
 UINT MapKey(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) return (UINT)('A' + (key - SDLK_a));
@@ -65,30 +110,45 @@ public:
         if (window_) SDL_DestroyWindow(window_);
         FreeSurface(screen_);
         SDL_Quit();
+        ReleaseQuitSignals();
     }
 
+    // On failure `error` is the whole message for the user.
     bool Open(const Options& options, std::string& error) {
         scale_ = std::clamp(options.scale, 1, 4);
+        if (!DisplayNamed()) {
+            error = kNoDisplay;
+            return false;
+        }
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        CatchQuitSignals();
         if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
-            error = SDL_GetError();
+            error = std::string("cannot open a window: ") + SDL_GetError();
+            return false;
+        }
+        // When the named display cannot be reached SDL falls back to drivers that
+        // draw into memory: the program would run with nothing to see or touch.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (!driver || strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0) {
+            error = kNoDisplay;
             return false;
         }
         window_ = SDL_CreateWindow("Lumetra", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kScreenWidth * scale_,
                                    kScreenHeight * scale_, 0);
         if (!window_) {
-            error = SDL_GetError();
+            error = std::string("cannot open a window: ") + SDL_GetError();
             return false;
         }
         renderer_ = SDL_CreateRenderer(window_, -1, 0);
         if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
         if (!renderer_) {
-            error = SDL_GetError();
+            error = std::string("cannot open a window: ") + SDL_GetError();
             return false;
         }
         texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
                                      kScreenHeight);
         if (!texture_ || !AllocSurface(screen_, kScreenWidth, kScreenHeight, PixelFormat::XRGB32, false)) {
-            error = texture_ ? "out of memory" : SDL_GetError();
+            error = std::string("cannot open a window: ") + (texture_ ? "out of memory" : SDL_GetError());
             return false;
         }
         busy_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
@@ -102,9 +162,11 @@ public:
 
     bool Wait(int timeoutMs) override {
         // Bounded so that a request from a second start is seen promptly.
+        // The same bound lets a quit signal that arrived during the wait end it.
         int slice = timeoutMs < 0 ? 200 : std::min(timeoutMs, 200);
+        if (g_quitSignal) return false;
         SDL_Event e;
-        if (!SDL_WaitEventTimeout(&e, slice)) return true;
+        if (!SDL_WaitEventTimeout(&e, slice)) return !g_quitSignal;
         do {
             if (!Handle(e)) return false;
         } while (SDL_PollEvent(&e));

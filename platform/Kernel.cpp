@@ -35,6 +35,8 @@ std::string SafeName(const std::wstring& name) {
     return out;
 }
 
+// Headless runs always have one set (a private folder unless --runtime names
+// one); only the real window falls back to the user's shared folder.
 std::string RuntimeDir() {
     std::string dir = CurrentOptions().runtimeDir;
     if (dir.empty()) {
@@ -133,7 +135,11 @@ bool RaiseOtherInstance(HWND proxy) {
     uintptr_t v = (uintptr_t)proxy;
     if (!(v & kProxyTag)) return false;
     pid_t pid = (pid_t)((v & ~kProxyTag) >> 4);
-    return kill(pid, SIGUSR1) == 0;
+    if (kill(pid, SIGUSR1) != 0) return false;
+    // Only a start that gives way to a running instance gets here; it ends with
+    // status 0, and without a word a script run this way would seem to have passed.
+    fputs("lumetra: already running; its window was brought to the front\n", stderr);
+    return true;
 }
 
 void PublishWindow(Window* w, bool present) {

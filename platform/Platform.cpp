@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "platform/Backend.h"
@@ -12,14 +13,33 @@ namespace platform {
 
 namespace {
 
-std::unique_ptr<Backend> g_backend;
+// Deliberately a plain pointer that only Shutdown() deletes: when the display
+// goes away Xlib ends the program with exit(), and a backend torn down by the
+// static destructors that exit() runs would wait forever on the dead display.
+Backend* g_backend = nullptr;
 Options g_options;
 std::function<void(std::string&)> g_stateReporter;
+// The private runtime folder of a headless run, removed again at Shutdown().
+std::string g_privateRuntimeDir;
+
+// A headless run is a scripted replay, not the user's application: left to the
+// shared default folder it would find a running window, hand over to it and end
+// without running its script. Without --runtime it gets a fresh folder of its
+// own, so its lock and window file are seen by no other start.
+bool MakePrivateRuntimeDir(std::string& dir) {
+    std::error_code ec;
+    std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    if (ec) base = "/tmp";
+    std::string pattern = (base / "lumetra-headless-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) return false;
+    dir = pattern;
+    return true;
+}
 
 }  // namespace
 
 Backend* CurrentBackend() {
-    return g_backend.get();
+    return g_backend;
 }
 const Options& CurrentOptions() {
     return g_options;
@@ -33,12 +53,19 @@ bool Initialize(const Options& options) {
         g_options.storageRoot = std::string(home ? home : ".") + "/Pictures";
     }
     if (options.headless) {
-        g_backend = CreateHeadlessBackend(g_options);
+        if (g_options.runtimeDir.empty()) {
+            if (!MakePrivateRuntimeDir(g_privateRuntimeDir)) {
+                perror("lumetra: cannot make a runtime folder");
+                return false;
+            }
+            g_options.runtimeDir = g_privateRuntimeDir;
+        }
+        g_backend = CreateHeadlessBackend(g_options).release();
     } else {
         std::string error;
-        g_backend = CreateSdlBackend(g_options, error);
+        g_backend = CreateSdlBackend(g_options, error).release();
         if (!g_backend) {
-            fprintf(stderr, "lumetra: cannot open a window: %s\n", error.c_str());
+            fprintf(stderr, "lumetra: %s\n", error.c_str());
             return false;
         }
     }
@@ -52,8 +79,14 @@ void Shutdown() {
     ResetMessageQueue();
     ResetBuiltinClasses();
     ResetShell();
-    g_backend.reset();
+    delete g_backend;
+    g_backend = nullptr;
     g_stateReporter = nullptr;
+    if (!g_privateRuntimeDir.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(g_privateRuntimeDir, ec);
+        g_privateRuntimeDir.clear();
+    }
 }
 
 void SetStateReporter(std::function<void(std::string&)> reporter) {

@@ -35,13 +35,23 @@ struct ScriptCommand {
 
 struct Options {
     bool headless = false;
-    int scale = 1;                           // window magnification of the real window
-    std::string storageRoot;                 // "My Storage"; empty: the user's Pictures folder
-    std::string configDir;                   // registry file; empty: $XDG_CONFIG_HOME/lumetra
-    std::string runtimeDir;                  // single-instance locks; empty: $XDG_RUNTIME_DIR/lumetra
+    int scale = 1;            // window magnification of the real window
+    std::string storageRoot;  // "My Storage"; empty: the user's Pictures folder
+    std::string configDir;    // registry file; empty: $XDG_CONFIG_HOME/lumetra
+    // Single-instance locks and window files; empty: $XDG_RUNTIME_DIR/lumetra, or
+    // a private folder for a headless run so that it never meets a window.
+    std::string runtimeDir;
     std::vector<ScriptCommand> script;       // headless: replayed when the program waits for input
     std::function<void(std::string&)> echo;  // headless output (state lines); default stdout
 };
+
+// Reads a small copy of a picture file for the picture chooser: the picture
+// shrunk to fit maxWidth x maxHeight, as blue, green, red bytes, top row first,
+// rows of 3 x width bytes, malloc'ed; null when the file is not a picture the
+// program reads. The program registers its own reader so that the chooser shows
+// a thumbnail exactly for the files it can open.
+using ThumbnailReader = uint8_t* (*)(const wchar_t* path, int maxWidth, int maxHeight, int* width, int* height);
+void SetThumbnailReader(ThumbnailReader reader);
 
 // Prepares the backend. False with a message on stderr when it cannot start
 // (no display for the real window, for example).

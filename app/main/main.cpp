@@ -17,7 +17,8 @@ namespace {
 
 void Usage(FILE* out) {
     fputs(
-        "usage: lumetra [--storage DIR] [--scale N] [--headless --script FILE]\n"
+        "usage: lumetra [--storage DIR] [--scale N] [--config DIR] [--runtime DIR]\n"
+        "       lumetra --headless --script FILE [--storage DIR] [--config DIR] [--runtime DIR]\n"
         "\n"
         "  --storage DIR   folder the picture chooser shows as \"My Storage\"\n"
         "                  (default: ~/Pictures)\n"
@@ -25,7 +26,13 @@ void Usage(FILE* out) {
         "  --headless      run without a display, replaying --script\n"
         "  --script FILE   commands for a headless run, one a line (see README)\n"
         "  --config DIR    folder of the settings file (default: ~/.config/lumetra)\n"
-        "  --help          this text\n",
+        "  --runtime DIR   folder of the single-instance lock and window files\n"
+        "                  (default: $XDG_RUNTIME_DIR/lumetra; a headless run gets\n"
+        "                  a private folder unless this is given)\n"
+        "  -h, --help      this text\n"
+        "\n"
+        "Only one window runs at a time: a second start brings it to the front and\n"
+        "ends with status 0.\n",
         out);
 }
 

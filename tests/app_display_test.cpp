@@ -1,0 +1,283 @@
+// The program with a real window and without one: started where no display can
+// show it, it says so and ends; with its window open on an X server, it ends when
+// the server goes away and when it is asked to end by SIGTERM or SIGINT, and a
+// second SIGTERM ends it when its display no longer answers.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app_Session.h"
+
+extern char** environ;
+
+namespace {
+
+using testing_support::TempDir;
+using Clock = std::chrono::steady_clock;
+
+const char kNoDisplayLine[] = "lumetra: no display found; use --headless --script FILE to run without one\n";
+
+std::string Lumetra() {
+    return std::string(LUMETRA_BINARY_DIR) + "/lumetra";
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Starts `args` with this process's environment less DISPLAY and WAYLAND_DISPLAY,
+// plus `env` ("NAME=value" entries), its output going to the given files.
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& out,
+            const std::string& err) {
+    std::vector<std::string> vars;
+    for (char** e = environ; *e; e++)
+        if (strncmp(*e, "DISPLAY=", 8) != 0 && strncmp(*e, "WAYLAND_DISPLAY=", 16) != 0) vars.push_back(*e);
+    vars.insert(vars.end(), env.begin(), env.end());
+    std::vector<char*> argv, envp;
+    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (auto& v : vars) envp.push_back(const_cast<char*>(v.c_str()));
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        // A signal ignored here (a test runner's background job) would stay ignored.
+        signal(SIGINT, SIG_DFL);
+        signal(SIGTERM, SIG_DFL);
+        int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(126);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// The process's wait status once it has ended; nothing when it is still running
+// after `limit`, and then it is killed.
+std::optional<int> EndsWithin(pid_t pid, std::chrono::seconds limit) {
+    auto deadline = Clock::now() + limit;
+    for (;;) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return status;
+        if (Clock::now() > deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return std::nullopt;
+}
+
+std::string Describe(int status) {
+    if (WIFEXITED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) return std::string("signal ") + strsignal(WTERMSIG(status));
+    return "wait status " + std::to_string(status);
+}
+
+// An X display number nobody serves on this machine.
+int UnservedDisplay() {
+    for (int n = 4000;; n++) {
+        struct stat st;
+        std::string lock = "/tmp/.X" + std::to_string(n) + "-lock", socket = "/tmp/.X11-unix/X" + std::to_string(n);
+        if (stat(lock.c_str(), &st) != 0 && stat(socket.c_str(), &st) != 0) return n;
+    }
+}
+
+TEST(NoDisplay, WithoutDisplayVariablesTheProgramSaysSoAndEndsWithStatus1) {
+    TempDir dir;
+    pid_t pid = Spawn({Lumetra(), "--storage", dir.path(), "--config", dir.path(), "--runtime", dir.File("runtime")},
+                      {}, dir.File("out"), dir.File("err"));
+    ASSERT_GT(pid, 0);
+    std::optional<int> status = EndsWithin(pid, std::chrono::seconds(10));
+    ASSERT_TRUE(status) << "still running after 10 s with no display to show its window on";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << Describe(*status);
+    EXPECT_EQ(kNoDisplayLine, ReadText(dir.File("err")));
+    EXPECT_EQ("", ReadText(dir.File("out")));
+}
+
+TEST(NoDisplay, ADriverThatShowsNothingCountsAsNoDisplay) {
+    // With DISPLAY naming no server SDL falls back to a driver that draws into
+    // memory; forcing each such driver makes the fall-back certain.
+    TempDir dir;
+    std::string display = "DISPLAY=:" + std::to_string(UnservedDisplay());
+    for (const char* driver : {"offscreen", "dummy"}) {
+        SCOPED_TRACE(driver);
+        pid_t pid =
+            Spawn({Lumetra(), "--storage", dir.path(), "--config", dir.path(), "--runtime", dir.File("runtime")},
+                  {display, std::string("SDL_VIDEODRIVER=") + driver}, dir.File("out"), dir.File("err"));
+        ASSERT_GT(pid, 0);
+        std::optional<int> status = EndsWithin(pid, std::chrono::seconds(10));
+        ASSERT_TRUE(status) << "still running after 10 s on a driver that shows nothing";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << Describe(*status);
+        EXPECT_NE(std::string::npos, ReadText(dir.File("err")).find(kNoDisplayLine)) << ReadText(dir.File("err"));
+    }
+}
+
+// An Xvfb server on a display number it picks itself, for one test.
+class XServer {
+public:
+    ~XServer() { Stop(); }
+
+    // False with the reason when no server could be started.
+    bool Start(const std::string& log, std::string& why) {
+        std::string xvfb;
+        const char* path = getenv("PATH");
+        std::string dirs = path ? path : "/usr/bin:/bin";
+        for (size_t at = 0; at <= dirs.size();) {
+            size_t end = dirs.find(':', at);
+            if (end == std::string::npos) end = dirs.size();
+            std::string candidate = dirs.substr(at, end - at) + "/Xvfb";
+            if (access(candidate.c_str(), X_OK) == 0) {
+                xvfb = candidate;
+                break;
+            }
+            at = end + 1;
+        }
+        if (xvfb.empty()) {
+            why = "Xvfb is not installed (scripts/deps.sh installs it)";
+            return false;
+        }
+        int fds[2];
+        if (pipe(fds) != 0) {
+            why = "no pipe";
+            return false;
+        }
+        fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+        // The server writes its display number to the pipe once it accepts connections.
+        pid_ = Spawn({xvfb, "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-screen", "0", "800x800x24"}, {},
+                     "/dev/null", log);
+        close(fds[1]);
+        std::string number;
+        auto deadline = Clock::now() + std::chrono::seconds(15);
+        while (number.find('\n') == std::string::npos && Clock::now() < deadline) {
+            pollfd p{fds[0], POLLIN, 0};
+            if (poll(&p, 1, 100) <= 0) continue;
+            char c[16];
+            ssize_t n = read(fds[0], c, sizeof c);
+            if (n <= 0) break;  // the server ended before it was ready
+            number.append(c, (size_t)n);
+        }
+        close(fds[0]);
+        if (number.find('\n') == std::string::npos) {
+            why = "Xvfb did not start: " + ReadText(log);
+            return false;
+        }
+        display_ = ":" + number.substr(0, number.find('\n'));
+        return true;
+    }
+
+    const std::string& display() const { return display_; }
+
+    // A stopped server keeps its connections open and answers nothing.
+    void Pause() { kill(pid_, SIGSTOP); }
+
+    void Stop() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        kill(pid_, SIGCONT);  // a paused server acts on the signal once it runs again
+        if (!EndsWithin(pid_, std::chrono::seconds(10))) ADD_FAILURE() << "Xvfb did not end on SIGTERM";
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+class WindowedRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        if (!server.Start(dir.File("xvfb.log"), why)) GTEST_SKIP() << why;
+        std::filesystem::create_directories(dir.File("storage"));
+        WriteTestJpeg(dir.File("storage") + "/a.jpg", 64, 48);
+    }
+
+    // Starts the program on the server and waits until its window is up (its
+    // window file appears); with the one picture in storage the chooser is open.
+    pid_t StartWithWindow() {
+        std::filesystem::remove_all(runtime());
+        pid_t pid = Spawn({Lumetra(), "--storage", dir.File("storage"), "--config", dir.path(), "--runtime", runtime()},
+                          {"DISPLAY=" + server.display()}, dir.File("out"), dir.File("err"));
+        if (pid <= 0) return -1;
+        auto deadline = Clock::now() + std::chrono::seconds(15);
+        while (Clock::now() < deadline) {
+            if (WindowPublished()) return pid;
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                ADD_FAILURE() << "ended before its window was up: " << Describe(status) << "\n"
+                              << ReadText(dir.File("err"));
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ADD_FAILURE() << "no window after 15 s\n" << ReadText(dir.File("err"));
+        EndsWithin(pid, std::chrono::seconds(0));
+        return -1;
+    }
+
+    std::string runtime() const { return dir.File("runtime"); }
+
+    bool WindowPublished() const {
+        std::error_code ec;
+        if (!std::filesystem::exists(runtime(), ec)) return false;
+        for (auto& entry : std::filesystem::directory_iterator(runtime(), ec))
+            if (entry.path().filename().string().rfind("window-", 0) == 0) return true;
+        return false;
+    }
+
+    TempDir dir;
+    XServer server;
+};
+
+TEST_F(WindowedRun, EndsWhenTheXServerGoesAway) {
+    pid_t pid = StartWithWindow();
+    ASSERT_GT(pid, 0);
+    server.Stop();
+    std::optional<int> status = EndsWithin(pid, std::chrono::seconds(15));
+    ASSERT_TRUE(status) << "still running 15 s after its X server ended\n" << ReadText(dir.File("err"));
+}
+
+TEST_F(WindowedRun, EndsOnSigtermOrSigintWithTheChooserOpen) {
+    for (int sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(sig));
+        pid_t pid = StartWithWindow();
+        ASSERT_GT(pid, 0);
+        kill(pid, sig);
+        std::optional<int> status = EndsWithin(pid, std::chrono::seconds(10));
+        ASSERT_TRUE(status) << "still running 10 s after the signal";
+        EXPECT_TRUE(WIFEXITED(*status)) << "ends through its own quit, not the signal's default action: "
+                                        << Describe(*status);
+        EXPECT_FALSE(WindowPublished()) << "the window was closed in order and withdrawn";
+    }
+}
+
+TEST_F(WindowedRun, ASecondSigtermEndsItWhenItsDisplayNoLongerAnswers) {
+    pid_t pid = StartWithWindow();
+    ASSERT_GT(pid, 0);
+    server.Pause();
+    // The first asks for an orderly quit, which waits on the display to close the
+    // window; the second is the user insisting.
+    kill(pid, SIGTERM);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kill(pid, SIGTERM);
+    std::optional<int> status = EndsWithin(pid, std::chrono::seconds(10));
+    ASSERT_TRUE(status) << "still running 10 s after a second SIGTERM";
+}
+
+}  // namespace
