@@ -118,7 +118,7 @@ void OnOpen() {
     ReleasePictures();
     FreeRegionLabelMap();
     g_app.subjectFound = g_app.showBackup = g_app.state = g_app.brushMode = 0;
-    int result = ChoosePicture(g_app.window, &g_app.full);
+    int result = ChoosePicture(g_app.window, &g_app.full, kMaxOpenBytes);
     if (result == 1) {
         Repaint();
         SendMessage(g_app.window, WM_CLOSE, 0, 0);
@@ -128,7 +128,9 @@ void OnOpen() {
         DropPicture();
         return;
     }
-    if (g_app.full.byteSize > kMaxOpenBytes) {
+    // A picture over the limit was measured from its file's header and never
+    // decoded.
+    if (g_app.full.byteSize > kMaxOpenBytes || !g_app.full.pixels) {
         ClearImageRecord(&g_app.full);
         g_app.state = 0;
         Repaint();
@@ -202,7 +204,7 @@ void OnReset() {
         ClearImageRecord(&g_app.full);
         // The picture is read again from storage, so a saved effect stays. The
         // folder is kept: clearing and loading a record leave it alone.
-        if (!LoadPicture(path, name, &g_app.full)) {
+        if (LoadPicture(path, name, &g_app.full, kMaxOpenBytes) != LOAD_OK) {
             DropPicture();
             return;
         }

@@ -22,7 +22,7 @@ bool FitsField(const wchar_t* text, int chars, size_t bytes) {
 
 }  // namespace
 
-int ChoosePicture(HWND window, ImageRecord* record) {
+int ChoosePicture(HWND window, ImageRecord* record, int64_t maxBytes) {
     auto* ofn = static_cast<OPENFILENAMEEX*>(calloc(1, sizeof(OPENFILENAMEEX)));
     auto* file = static_cast<wchar_t*>(calloc(kPathChars, sizeof(wchar_t)));
     auto* title = static_cast<wchar_t*>(calloc(kPathChars, sizeof(wchar_t)));
@@ -47,7 +47,7 @@ int ChoosePicture(HWND window, ImageRecord* record) {
             result = 0;
             if (FitsField(file, (int)length, sizeof record->folder) && FitsField(title, -1, sizeof record->name)) {
                 HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-                result = LoadPicture(file, title, record) ? 2 : 0;
+                result = LoadPicture(file, title, record, maxBytes) != LOAD_FAILED ? 2 : 0;
                 SetCursor(previous);
             }
             if (result == 2) {

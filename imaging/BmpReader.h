@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 // Why ReadBmpFile refused a file (0 on success).
 enum BmpReadReason {
@@ -10,6 +11,21 @@ enum BmpReadReason {
     BMP_SIZE_MISMATCH = 243,  // the header's file size differs from the file's length
     BMP_UNSUPPORTED = 244,    // not "BM", not 24-bit uncompressed, or unusable dimensions
 };
+
+// Where the rows of an accepted BMP file lie.
+struct BmpLayout {
+    int width, height;   // the file's own size, both positive
+    int64_t dataOffset;  // the first stored row (the bottom one)
+    int64_t stride;      // bytes per stored row: 3 x width rounded up to 4
+    int64_t dataSize;    // bytes of pixel data ReadBmpFile reads
+};
+
+// Checks the headers of an opened BMP file by the rules ReadBmpFile applies and
+// in its order. Returns 0 with `layout` filled when the file's rows can be read
+// (the file then holds all of them), else the reason for refusing it. The width
+// and height outputs are set once the information header was read; any of them
+// may be null. The file position is left anywhere.
+int CheckBmpFile(FILE* file, BmpLayout* layout, int* width, int* height);
 
 // Reads the pixel data of the BMP file at `path` exactly as stored (bottom row
 // first, rows padded to 4 bytes). The width and height outputs are set as soon as

@@ -5,40 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imaging/JpegColour.h"
 #include "imaging/JpegErrors.h"
 #include "imaging/LoadPicture.h"
 #include "platform/win32.h"
 
 namespace {
-
-// Adobe applications write CMYK with every sample inverted (255 = no ink) and mark
-// such files with their APP14 marker; files without it hold plain ink amounts.
-uint8_t CmykToChannel(unsigned ink, unsigned black, bool inverted) {
-    if (!inverted) {
-        ink = 255 - ink;
-        black = 255 - black;
-    }
-    return static_cast<uint8_t>((ink * black + 127) / 255);
-}
-
-// Converts one decoded scanline of `components` samples per pixel into `dst`
-// (blue, green, red).
-void StoreRow(const JSAMPLE* src, int components, bool invertedCmyk, int width, uint8_t* dst) {
-    for (int x = 0; x < width; x++, dst += 3) {
-        const JSAMPLE* s = src + static_cast<size_t>(x) * components;
-        if (components == 3) {
-            dst[0] = s[2];
-            dst[1] = s[1];
-            dst[2] = s[0];
-        } else if (components == 1) {
-            dst[0] = dst[1] = dst[2] = s[0];
-        } else {
-            dst[0] = CmykToChannel(s[2], s[3], invertedCmyk);
-            dst[1] = CmykToChannel(s[1], s[3], invertedCmyk);
-            dst[2] = CmykToChannel(s[0], s[3], invertedCmyk);
-        }
-    }
-}
 
 // Decodes an opened file; the caller owns and closes `file`. Kept apart from
 // LoadJpegPicture so that nothing with a destructor lives between setjmp and
@@ -65,23 +37,15 @@ uint8_t* Decode(FILE* file, int* width, int* height) {
         return nullptr;
     }
 
-    // The library's defaults decode colour to RGB and greyscale to one sample;
-    // CMYK and YCCK files come out as CMYK, converted here.
+    // Files that would decode to something other than colour, grey or CMYK are
+    // refused before the decoder sets up anything for them.
     bool invertedCmyk = false;
-    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
-        cinfo.out_color_space = JCS_CMYK;
-        invertedCmyk = cinfo.saw_Adobe_marker;
-    }
-
-    jpeg_start_decompress(&cinfo);
-    int components = cinfo.output_components;
-    bool known = (components == 3 && cinfo.out_color_space == JCS_RGB) ||
-                 (components == 1 && cinfo.out_color_space == JCS_GRAYSCALE) ||
-                 (components == 4 && cinfo.out_color_space == JCS_CMYK);
-    if (!known) {
+    if (!ChooseJpegOutput(&cinfo, &invertedCmyk)) {
         jpeg_destroy_decompress(&cinfo);
         return nullptr;
     }
+    jpeg_start_decompress(&cinfo);
+    int components = cinfo.output_components;
     int w = static_cast<int>(cinfo.output_width);
     int h = static_cast<int>(cinfo.output_height);
     int paddedW = PaddedWidth(w);
@@ -103,7 +67,7 @@ uint8_t* Decode(FILE* file, int* width, int* height) {
             free(pixels);
             return nullptr;
         }
-        StoreRow(row[0], components, invertedCmyk, w, pixels + y * dstStride);
+        JpegRowToBgr(row[0], components, invertedCmyk, w, pixels + y * dstStride);
     }
 
     jpeg_finish_decompress(&cinfo);

@@ -1,10 +1,14 @@
 #include "imaging/LoadPicture.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <string>
 
 #include "imaging/BmpReader.h"
+#include "imaging/JpegErrors.h"
 #include "imaging/JpegReader.h"
 #include "platform/win32.h"
 
@@ -27,6 +31,16 @@ bool PictureSizeAcceptable(int64_t w, int64_t h) {
     return 3 * padded * h <= kMaxPictureBytes;
 }
 
+// The file name goes into the record in UTF-8: as many whole characters as fit
+// before its terminator.
+static void StoreName(ImageRecord* record, const wchar_t* fileName) {
+    std::memset(record->name, 0, sizeof record->name);
+    if (fileName) {
+        WideCharToMultiByte(CP_ACP, 0, fileName, (int)wcslen(fileName), record->name, sizeof record->name - 1, nullptr,
+                            nullptr);
+    }
+}
+
 namespace {
 
 // The reader is chosen by a plain substring search of the upper-cased path, so
@@ -39,36 +53,125 @@ bool PathContains(const wchar_t* path, const wchar_t* upperPattern) {
     return upper.find(upperPattern) != std::wstring::npos;
 }
 
+FILE* OpenPicture(const wchar_t* path) {
+    char nativePath[kMaxNativePath];
+    if (!path || !WidePathToNative(path, nativePath, sizeof nativePath)) return nullptr;
+    return fopen(nativePath, "rb");
+}
+
+// Whether the file starts with a JPEG's start-of-image marker. A picture saved
+// over a BMP keeps the BMP's name but holds JPEG data, and is read as JPEG.
+bool HoldsJpeg(const wchar_t* path) {
+    FILE* file = OpenPicture(path);
+    if (!file) return false;
+    uint8_t head[2] = {0, 0};
+    bool jpeg = fread(head, 1, 2, file) == 2 && head[0] == 0xFF && head[1] == 0xD8;
+    fclose(file);
+    return jpeg;
+}
+
+// The size in a JPEG file's frame header, read by the library itself.
+bool ReadJpegSize(FILE* file, int* width, int* height) {
+    jpeg_decompress_struct cinfo;
+    JpegErrorJump err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = JpegErrorExit;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+    bool ok = jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK;
+    if (ok) {
+        *width = static_cast<int>(cinfo.image_width);
+        *height = static_cast<int>(cinfo.image_height);
+    }
+    jpeg_destroy_decompress(&cinfo);
+    return ok;
+}
+
+bool ReadSizeAs(PictureFormat format, const wchar_t* path, int* width, int* height) {
+    FILE* file = OpenPicture(path);
+    if (!file) return false;
+    bool ok = false;
+    if (format == PictureFormat::Bmp) {
+        BmpLayout layout{};
+        ok = CheckBmpFile(file, &layout, nullptr, nullptr) == 0;
+        *width = layout.width;
+        *height = layout.height;
+    } else if (format == PictureFormat::Jpeg) {
+        ok = ReadJpegSize(file, width, height);
+    }
+    fclose(file);
+    return ok && PictureSizeAcceptable(*width, *height);
+}
+
 }  // namespace
 
-int LoadPicture(const wchar_t* path, const wchar_t* fileName, ImageRecord* record) {
-    if (!record) return 0;
+PictureFormat PictureFormatOf(const wchar_t* path) {
+    if (!path) return PictureFormat::None;
+    if (PathContains(path, L".BMP")) return PictureFormat::Bmp;
+    if (PathContains(path, L".JPG")) return PictureFormat::Jpeg;
+    return PictureFormat::None;
+}
+
+bool BmpFallsBackToJpeg(PictureFormat format, const wchar_t* path) {
+    return format == PictureFormat::Bmp && HoldsJpeg(path);
+}
+
+int ReadPictureSize(const wchar_t* path, int* width, int* height) {
+    PictureFormat format = PictureFormatOf(path);
+    int w = 0, h = 0;
+    bool ok = ReadSizeAs(format, path, &w, &h);
+    if (!ok && BmpFallsBackToJpeg(format, path)) ok = ReadSizeAs(PictureFormat::Jpeg, path, &w, &h);
+    if (!ok) return 0;
+    *width = w;
+    *height = h;
+    return 1;
+}
+
+int LoadPicture(const wchar_t* path, const wchar_t* fileName, ImageRecord* record, int64_t maxBytes) {
+    if (!record) return LOAD_FAILED;
     ClearImageRecord(record);
-    if (!path) return 0;
+    if (!path) return LOAD_FAILED;
+
+    // A picture over the caller's limit is refused from its header, before
+    // anything is decoded, so a huge or hostile header costs no memory.
+    if (maxBytes > 0) {
+        int width = 0, height = 0;
+        if (!ReadPictureSize(path, &width, &height)) return LOAD_FAILED;
+        width = PaddedWidth(width);
+        if (3 * static_cast<int64_t>(width) * height > maxBytes) {
+            record->width = width;
+            record->height = height;
+            record->byteSize =
+                static_cast<int32_t>(std::min<int64_t>(3 * static_cast<int64_t>(width) * height, INT32_MAX));
+            StoreName(record, fileName);
+            return LOAD_TOO_LARGE;
+        }
+    }
 
     int width = 0;
     int height = 0;
     int byteSize = 0;
     uint8_t* pixels = nullptr;
-    if (PathContains(path, L".BMP")) {
+    PictureFormat format = PictureFormatOf(path);
+    if (format == PictureFormat::Bmp) {
         pixels = LoadBmpPicture(path, &width, &height, &byteSize);
-    } else if (PathContains(path, L".JPG")) {
+        if (!pixels && HoldsJpeg(path)) pixels = LoadJpegPicture(path, &width, &height);
+    } else if (format == PictureFormat::Jpeg) {
         pixels = LoadJpegPicture(path, &width, &height);
     }
     if (!pixels) {
         ClearImageRecord(record);
-        return 0;
+        return LOAD_FAILED;
     }
 
     record->width = width;
     record->height = height;
     record->byteSize = 3 * width * height;
     record->pixels = pixels;
-    std::memset(record->name, 0, sizeof record->name);
-    // As many whole characters of the name as fit before its terminator.
-    if (fileName) {
-        WideCharToMultiByte(CP_ACP, 0, fileName, (int)wcslen(fileName), record->name, sizeof record->name - 1, nullptr,
-                            nullptr);
-    }
-    return 1;
+    StoreName(record, fileName);
+    return LOAD_OK;
 }

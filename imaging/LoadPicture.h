@@ -25,11 +25,34 @@ int PaddedWidth(int w);
 // counting its padded width.
 bool PictureSizeAcceptable(int64_t w, int64_t h);
 
-// Loads the file at `path` into `record`: ".BMP" anywhere in the upper-cased path
-// selects the BMP reader, otherwise ".JPG" anywhere selects the JPEG reader;
-// anything else is refused. The record is cleared first (it must hold a valid
-// pixel pointer or null). On success it receives the padded width, the height,
-// the byte size 3 x width x height, the pixels (malloc'ed; ClearImageRecord frees
-// them) and `fileName` in UTF-8, cut at 255 bytes on a character boundary.
-// Returns 1 on success, 0 on failure with the record cleared.
-int LoadPicture(const wchar_t* path, const wchar_t* fileName, ImageRecord* record);
+// Which reader a path selects: ".BMP" anywhere in the upper-cased path selects
+// the BMP reader, otherwise ".JPG" anywhere the JPEG reader; anything else none.
+enum class PictureFormat { None, Bmp, Jpeg };
+PictureFormat PictureFormatOf(const wchar_t* path);
+
+// True when a file the BMP reader refused is to be read as JPEG instead: it was
+// chosen as BMP and starts with a JPEG's start-of-image marker. Saving over a
+// picture opened from a BMP file writes JPEG data under the BMP name.
+bool BmpFallsBackToJpeg(PictureFormat format, const wchar_t* path);
+
+// Reads the size of the picture at `path` from its header alone, by the same
+// choice of reader as LoadPicture: the file's own width (before padding) and
+// height. Returns 1, or 0 when the file is not one the readers accept by its
+// header.
+int ReadPictureSize(const wchar_t* path, int* width, int* height);
+
+enum { LOAD_FAILED = 0, LOAD_OK = 1, LOAD_TOO_LARGE = 2 };
+
+// Loads the file at `path` into `record` with the reader PictureFormatOf
+// selects (see BmpFallsBackToJpeg). The record is cleared first (it must hold a
+// valid pixel pointer or null). On success it receives the padded width, the
+// height, the byte size 3 x width x height, the pixels (malloc'ed;
+// ClearImageRecord frees them) and `fileName` in UTF-8, cut at 255 bytes on a
+// character boundary, and the result is LOAD_OK.
+//
+// With `maxBytes` above 0, a picture whose byte size, read from its header, is
+// larger is not decoded at all: the record then holds the name, width, height
+// and byte size but no pixels, and the result is LOAD_TOO_LARGE.
+//
+// LOAD_FAILED leaves the record cleared.
+int LoadPicture(const wchar_t* path, const wchar_t* fileName, ImageRecord* record, int64_t maxBytes = 0);

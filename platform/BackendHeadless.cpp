@@ -134,10 +134,13 @@ private:
                 Echo(out.empty() ? "state: no report\n" : out);
                 break;
             }
-            case ScriptCommand::Choose:
-                if (!ChooserChoose(c.text))
-                    Echo("script line " + std::to_string(c.line) + ": cannot choose " + Narrow(c.text) + "\n");
+            case ScriptCommand::Choose: {
+                std::string why;
+                if (!ChooserChoose(c.text, true, &why))
+                    Echo("script line " + std::to_string(c.line) + ": cannot choose " + Narrow(c.text) + ": " + why +
+                         "\n");
                 break;
+            }
             case ScriptCommand::Call:
                 if (c.call) c.call();
                 break;

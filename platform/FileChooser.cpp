@@ -4,14 +4,12 @@
 // top row shows where the user is, an "Up" control and the file-type filter;
 // the bottom strip looks like the soft-key bar and holds "Cancel" and "Up".
 //
-// Thumbnails are decoded lazily when their cell is first drawn and kept for the
-// dialog's lifetime. JPEG pictures are decoded at 1/8 (or 1/4, 1/2) scale by
-// libjpeg, BMP files are read here, PNG files go through the raster's decoder.
-// Every reader is bounds-checked: a damaged file shows a "broken picture" sign
-// and never ends the program.
+// Thumbnails are read lazily when their cell is first drawn and kept for the
+// dialog's lifetime. The program registers the reader (SetThumbnailReader), so
+// what shows a thumbnail is exactly what the program can open; a picture it
+// cannot read shows a "broken picture" sign.
 #include <algorithm>
 #include <chrono>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,10 +22,6 @@
 
 #include "platform/Backend.h"
 #include "platform/WindowManager.h"
-
-// jpeglib.h needs size_t and FILE declared before it, so it comes last.
-#include <jerror.h>
-#include <jpeglib.h>
 
 namespace platform {
 
@@ -72,11 +66,6 @@ constexpr COLORREF kTextOnAccent = RGB(0x20, 0x20, 0x20);
 constexpr COLORREF kDivider = RGB(0x3A, 0x3D, 0x44);
 constexpr COLORREF kLoading = RGB(0x2A, 0x2C, 0x30);
 
-// Pictures larger than this are not decoded for a thumbnail; files larger than
-// kMaxFileBytes are not read.
-constexpr uint64_t kMaxPixels = 1ull << 27;
-constexpr uint64_t kMaxPngPixels = 1ull << 24;
-constexpr uint64_t kMaxFileBytes = 64ull << 20;
 // A bound on memory for folders with thousands of pictures.
 constexpr size_t kMaxCachedThumbs = 2000;
 // In a real window a paint stops starting new decodes after this long and lets
@@ -207,7 +196,7 @@ std::vector<Filter> ParseFilters(LPCWSTR filterText) {
 // ---------------------------------------------------------------------------
 // Thumbnails
 
-enum class ThumbKind { Picture, Broken, Document };
+enum class ThumbKind { Picture, Broken, Document, Unknown };
 
 struct Thumb {
     ThumbKind kind = ThumbKind::Broken;
@@ -215,202 +204,6 @@ struct Thumb {
     std::vector<uint8_t> bgr;  // top-down rows of width * 3 bytes, padded to 4
     int Stride() const { return (width * 3 + 3) & ~3; }
 };
-
-// Averages every source pixel into the thumbnail pixel it falls on, so a
-// picture keeps its aspect inside the thumbnail box. Pictures already smaller
-// than the box keep their size.
-class Shrinker {
-public:
-    static void FitSize(int srcW, int srcH, int& w, int& h) {
-        if ((int64_t)srcW * kThumbHeight >= (int64_t)srcH * kThumbWidth) {
-            w = std::min(srcW, kThumbWidth);
-            h = (int)std::max<int64_t>(1, ((int64_t)srcH * w + srcW / 2) / srcW);
-        } else {
-            h = std::min(srcH, kThumbHeight);
-            w = (int)std::max<int64_t>(1, ((int64_t)srcW * h + srcH / 2) / srcH);
-        }
-    }
-
-    void Start(int srcW, int srcH) {
-        srcW_ = srcW;
-        srcH_ = srcH;
-        FitSize(srcW, srcH, w_, h_);
-        sums_.assign((size_t)w_ * h_ * 3, 0);
-        counts_.assign((size_t)w_ * h_, 0);
-        columns_.resize((size_t)srcW);
-        for (int x = 0; x < srcW; x++) columns_[x] = (int)((int64_t)x * w_ / srcW);
-    }
-
-    // One source row; `step` bytes per pixel, red, green and blue at the offsets.
-    void AddRow(int sy, const uint8_t* px, int step, int r, int g, int b) {
-        if (sy < 0 || sy >= srcH_) return;
-        int oy = (int)((int64_t)sy * h_ / srcH_);
-        uint32_t* sums = &sums_[(size_t)oy * w_ * 3];
-        uint32_t* counts = &counts_[(size_t)oy * w_];
-        for (int x = 0; x < srcW_; x++, px += step) {
-            int ox = columns_[x];
-            sums[ox * 3] += px[b];
-            sums[ox * 3 + 1] += px[g];
-            sums[ox * 3 + 2] += px[r];
-            counts[ox]++;
-        }
-    }
-
-    void Finish(Thumb& t) const {
-        t.kind = ThumbKind::Picture;
-        t.width = w_;
-        t.height = h_;
-        t.bgr.assign((size_t)t.Stride() * h_, 0);
-        for (int y = 0; y < h_; y++) {
-            uint8_t* row = &t.bgr[(size_t)y * t.Stride()];
-            for (int x = 0; x < w_; x++) {
-                uint32_t n = counts_[(size_t)y * w_ + x];
-                if (!n) continue;  // rows a damaged file never delivered stay black
-                const uint32_t* s = &sums_[((size_t)y * w_ + x) * 3];
-                for (int c = 0; c < 3; c++) row[x * 3 + c] = (uint8_t)((s[c] + n / 2) / n);
-            }
-        }
-    }
-
-private:
-    int srcW_ = 0, srcH_ = 0, w_ = 0, h_ = 0;
-    std::vector<uint32_t> sums_;
-    std::vector<uint32_t> counts_;
-    std::vector<int> columns_;
-};
-
-struct JpegErrorManager {
-    jpeg_error_mgr mgr;
-    jmp_buf jump;
-    long eofAtRow;  // output row when the data ran out, -1 while it has not
-};
-
-void JpegErrorExit(j_common_ptr cinfo) {
-    longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
-}
-
-// Warnings are not printed; running out of data is remembered so that a
-// picture cut off near its start shows as broken rather than as a grey box.
-void JpegEmitMessage(j_common_ptr cinfo, int level) {
-    auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
-    if (level < 0 && err->mgr.msg_code == JWRN_JPEG_EOF && err->eofAtRow < 0)
-        err->eofAtRow = cinfo->is_decompressor ? (long)reinterpret_cast<j_decompress_ptr>(cinfo)->output_scanline : 0;
-}
-
-// libjpeg leaves through longjmp on errors, so nothing in this function's
-// frame that changes after setjmp is used afterwards; the results go through
-// `shrink`, which lives in the caller.
-bool DecodeJpegThumb(const uint8_t* data, size_t size, Shrinker* shrink) {
-    jpeg_decompress_struct cinfo;
-    JpegErrorManager err;
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = JpegErrorExit;
-    err.mgr.emit_message = JpegEmitMessage;
-    err.eofAtRow = -1;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, data, (unsigned long)size);
-    jpeg_read_header(&cinfo, TRUE);
-    bool grey = cinfo.jpeg_color_space == JCS_GRAYSCALE;
-    bool colour = cinfo.jpeg_color_space == JCS_YCbCr || cinfo.jpeg_color_space == JCS_RGB;
-    uint64_t pixels = (uint64_t)cinfo.image_width * cinfo.image_height;
-    if ((!grey && !colour) || pixels == 0 || pixels > kMaxPixels) {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    // The coarsest of libjpeg's scales that still covers the thumbnail.
-    int fitW, fitH;
-    Shrinker::FitSize((int)cinfo.image_width, (int)cinfo.image_height, fitW, fitH);
-    unsigned denom = 8;
-    while (denom > 1 && ((cinfo.image_width + denom - 1) / denom < (unsigned)fitW ||
-                         (cinfo.image_height + denom - 1) / denom < (unsigned)fitH))
-        denom /= 2;
-    cinfo.scale_num = 1;
-    cinfo.scale_denom = denom;
-    cinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    if (cinfo.output_width == 0 || cinfo.output_height == 0 || cinfo.output_components != (grey ? 1 : 3)) {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    shrink->Start((int)cinfo.output_width, (int)cinfo.output_height);
-    JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                                cinfo.output_width * cinfo.output_components, 1);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        int y = (int)cinfo.output_scanline;
-        if (jpeg_read_scanlines(&cinfo, row, 1) != 1) break;
-        if (grey)
-            shrink->AddRow(y, row[0], 1, 0, 0, 0);
-        else
-            shrink->AddRow(y, row[0], 3, 0, 1, 2);
-    }
-    bool cutEarly = err.eofAtRow >= 0 && err.eofAtRow < (long)cinfo.output_height / 4;
-    // The rest of the file is not needed: no jpeg_finish_decompress.
-    jpeg_destroy_decompress(&cinfo);
-    return !cutEarly;
-}
-
-uint32_t ReadLe32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-uint16_t ReadLe16(const uint8_t* p) {
-    return (uint16_t)(p[0] | (p[1] << 8));
-}
-uint32_t ReadBe32(const uint8_t* p) {
-    return ((uint32_t)p[0] << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
-
-// 24-bit uncompressed BMP files, bottom-up or top-down; anything else is refused.
-bool DecodeBmpThumb(const uint8_t* d, size_t n, Shrinker* shrink) {
-    if (n < 54 || d[0] != 'B' || d[1] != 'M') return false;
-    uint32_t offset = ReadLe32(d + 10);
-    uint32_t headerSize = ReadLe32(d + 14);
-    if (headerSize < 40 || headerSize > n - 14) return false;
-    int32_t width = (int32_t)ReadLe32(d + 18);
-    int32_t height = (int32_t)ReadLe32(d + 22);
-    if (ReadLe16(d + 26) != 1 || ReadLe16(d + 28) != 24 || ReadLe32(d + 30) != BI_RGB) return false;
-    if (width <= 0 || height == 0 || height == INT32_MIN) return false;
-    bool bottomUp = height > 0;
-    uint64_t rows = bottomUp ? (uint64_t)height : (uint64_t) - (int64_t)height;
-    if ((uint64_t)width * rows > kMaxPixels) return false;
-    uint64_t stride = ((uint64_t)width * 3 + 3) & ~(uint64_t)3;
-    // The last row may come without its padding.
-    if (offset < 14 + headerSize || offset > n || (n - offset) < stride * (rows - 1) + (uint64_t)width * 3)
-        return false;
-    shrink->Start(width, (int)rows);
-    for (uint64_t y = 0; y < rows; y++) {
-        const uint8_t* row = d + offset + stride * (bottomUp ? rows - 1 - y : y);
-        shrink->AddRow((int)y, row, 3, 2, 1, 0);
-    }
-    return true;
-}
-
-// PNG files through the raster's decoder, blended over the chooser's background.
-bool DecodePngThumb(const uint8_t* d, size_t n, Shrinker* shrink) {
-    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (n < 33 || memcmp(d, kSignature, 8) != 0 || memcmp(d + 12, "IHDR", 4) != 0) return false;
-    uint64_t w = ReadBe32(d + 16), h = ReadBe32(d + 20);
-    if (w == 0 || h == 0 || w * h > kMaxPngPixels) return false;
-    std::basic_string<uint8_t> argb;
-    int width = 0, height = 0;
-    if (!DecodePng(d, n, argb, width, height) || width <= 0 || height <= 0 || argb.size() < (size_t)width * height * 4)
-        return false;
-    shrink->Start(width, height);
-    std::vector<uint8_t> rgb((size_t)width * 3);
-    const uint32_t bg[3] = {GetRValue(kBackground), GetGValue(kBackground), GetBValue(kBackground)};
-    for (int y = 0; y < height; y++) {
-        const uint8_t* p = &argb[(size_t)y * width * 4];
-        for (int x = 0; x < width; x++, p += 4) {
-            uint32_t a = p[3];
-            for (int c = 0; c < 3; c++) rgb[x * 3 + c] = (uint8_t)((p[2 - c] * a + bg[c] * (255 - a) + 127) / 255);
-        }
-        shrink->AddRow(y, rgb.data(), 3, 0, 1, 2);
-    }
-    return true;
-}
 
 bool HasPictureExtension(const std::wstring& name) {
     static const wchar_t* const kPictures[] = {L".jpg", L".jpeg", L".jpe", L".bmp", L".png", L".gif", L".dib"};
@@ -422,34 +215,31 @@ bool HasPictureExtension(const std::wstring& name) {
     return false;
 }
 
+ThumbnailReader g_thumbnailReader = nullptr;
+
+// A picture the program reads shows its thumbnail; one it does not read shows
+// the broken-picture sign when its name says picture, a page otherwise. With no
+// reader registered, pictures show the plain picture sign.
 Thumb LoadThumb(const std::string& path, const std::wstring& name) {
     Thumb thumb;
-    thumb.kind = HasPictureExtension(name) ? ThumbKind::Broken : ThumbKind::Document;
-    std::error_code ec;
-    uintmax_t size = fs::file_size(path, ec);
-    if (ec || size < 4 || size > kMaxFileBytes) return thumb;
-    std::vector<uint8_t> data((size_t)size);
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return thumb;
-    size_t got = fread(data.data(), 1, data.size(), f);
-    fclose(f);
-    data.resize(got);
-    if (got < 4) return thumb;
-    Shrinker shrink;
-    bool ok = false;
-    if (data[0] == 0xFF && data[1] == 0xD8) {
-        ok = DecodeJpegThumb(data.data(), data.size(), &shrink);
-    } else if (data[0] == 'B' && data[1] == 'M') {
-        ok = DecodeBmpThumb(data.data(), data.size(), &shrink);
-    } else if (data[0] == 0x89 && data[1] == 'P') {
-        ok = DecodePngThumb(data.data(), data.size(), &shrink);
-    } else {
-        return thumb;  // not a format this chooser reads
+    const bool picture = HasPictureExtension(name);
+    if (!g_thumbnailReader) {
+        thumb.kind = picture ? ThumbKind::Unknown : ThumbKind::Document;
+        return thumb;
     }
-    if (ok)
-        shrink.Finish(thumb);
-    else
-        thumb.kind = ThumbKind::Broken;
+    int w = 0, h = 0;
+    uint8_t* bgr = g_thumbnailReader(Widen(path).c_str(), kThumbWidth, kThumbHeight, &w, &h);
+    if (!bgr || w <= 0 || h <= 0 || w > kThumbWidth || h > kThumbHeight) {
+        free(bgr);
+        thumb.kind = picture ? ThumbKind::Broken : ThumbKind::Document;
+        return thumb;
+    }
+    thumb.kind = ThumbKind::Picture;
+    thumb.width = w;
+    thumb.height = h;
+    thumb.bgr.assign((size_t)thumb.Stride() * h, 0);
+    for (int y = 0; y < h; y++) memcpy(&thumb.bgr[(size_t)y * thumb.Stride()], bgr + (size_t)y * w * 3, (size_t)w * 3);
+    free(bgr);
     return thumb;
 }
 
@@ -645,7 +435,10 @@ public:
 
     // A tap on the entry called `path` ("name" or "sub/name") of the current
     // folder; false, with the folder unchanged, when an entry is not listed.
-    bool ChooseByName(const std::wstring& path) {
+    // With `switchFilter`, a file the current filter hides is first shown by
+    // stepping the filter button on, as a user would; `why` then says what
+    // stood in the way when the choice fails.
+    bool ChooseByName(const std::wstring& path, bool switchFilter = false, std::string* why = nullptr) {
         std::vector<std::wstring> parts;
         size_t start = 0;
         while (start <= path.size()) {
@@ -655,35 +448,64 @@ public:
             if (!part.empty() && part != L".") parts.push_back(part);
             start = sep + 1;
         }
-        if (parts.empty()) return false;
+        if (parts.empty()) return Refuse(why, "no name given");
         std::vector<std::string> savedCrumbs = crumbs_;
+        size_t savedFilter = filter_;
         int savedScroll = scroll_, savedSelected = selected_;
         for (size_t i = 0; i < parts.size(); i++) {
             bool last = i + 1 == parts.size();
             bool ok;
+            std::string reason;
             if (parts[i] == L"..") {
                 ok = CanGoUp();
                 if (ok) GoUp();
+                reason = "already at the top of " + Narrow(baseLabel_);
             } else {
                 int index = Find(parts[i]);
+                if (index < 0 && last && switchFilter) index = ShowByFilter(parts[i], reason);
+                if (index < 0 && reason.empty()) reason = "no " + Narrow(parts[i]) + " in " + Narrow(Widen(Folder()));
                 ok = index >= 0 && (last || entries_[index].folder);
+                if (index >= 0 && !ok) reason = Narrow(parts[i]) + " is not a folder";
                 if (ok) Activate(index);
             }
             if (!ok) {
-                if (crumbs_ != savedCrumbs) {
+                if (crumbs_ != savedCrumbs || filter_ != savedFilter) {
                     crumbs_ = savedCrumbs;
+                    filter_ = savedFilter;
                     List();
                 }
                 scroll_ = savedScroll;
                 selected_ = savedSelected;
                 Invalidate();
-                return false;
+                return Refuse(why, reason);
             }
         }
         return true;
     }
 
 private:
+    static bool Refuse(std::string* why, const std::string& reason) {
+        if (why) *why = reason;
+        return false;
+    }
+
+    // Steps the filter on until the file `name` of the current folder is
+    // listed; its index, or -1 with `why` naming the filter when no filter
+    // shows it (or it is not there at all, or is hidden).
+    int ShowByFilter(const std::wstring& name, std::string& why) {
+        std::error_code ec;
+        fs::path file = fs::path(Folder()) / Narrow(name);
+        if (name.empty() || name[0] == L'.' || !fs::is_regular_file(file, ec)) return -1;
+        const size_t first = filter_;
+        for (size_t step = 0; step < filters_.size(); step++) {
+            NextFilter();
+            int index = Find(name);
+            if (index >= 0) return index;
+        }
+        why = Narrow(name) + " is hidden by the filter \"" + Narrow(filters_[first].name) + "\" and by every other";
+        return -1;
+    }
+
     std::string Folder() const {
         std::string path = base_;
         for (const auto& c : crumbs_) path = JoinPath(path, c);
@@ -1054,8 +876,8 @@ private:
                 StretchDIBits(dc, tx, ty, t->width, t->height, 0, 0, t->width, t->height, t->bgr.data(), &bmi,
                               DIB_RGB_COLORS, SRCCOPY);
                 Frame(dc, RECT{tx - 1, ty - 1, tx + t->width + 1, ty + t->height + 1}, 1, kDivider);
-            } else if (t->kind == ThumbKind::Broken) {
-                DrawPictureIcon(dc, bx, by, true);
+            } else if (t->kind == ThumbKind::Broken || t->kind == ThumbKind::Unknown) {
+                DrawPictureIcon(dc, bx, by, t->kind == ThumbKind::Broken);
             } else {
                 DrawDocumentIcon(dc, fontSmall_, bx, by, e.label);
             }
@@ -1215,10 +1037,17 @@ void RegisterChooserClass() {
     SetLastError(lastError);
 }
 
-bool ChooserChoose(const std::wstring& name) {
+void SetThumbnailReader(ThumbnailReader reader) {
+    g_thumbnailReader = reader;
+}
+
+bool ChooserChoose(const std::wstring& name, bool switchFilter, std::string* why) {
     Chooser* chooser = g_open;
-    if (!chooser || chooser->done || !chooser->hwnd) return false;
-    return chooser->ChooseByName(name);
+    if (!chooser || chooser->done || !chooser->hwnd) {
+        if (why) *why = "no picture chooser is open";
+        return false;
+    }
+    return chooser->ChooseByName(name, switchFilter, why);
 }
 
 }  // namespace platform

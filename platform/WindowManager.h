@@ -116,8 +116,10 @@ void DrawSoftKeyBar(HDC dc, const RECT& bar, const wchar_t* const keys[2], int p
 void RegisterShellClasses();
 void RegisterChooserClass();
 // Picks a file in an open chooser as a tap on it would (scripted runs); false when
-// no chooser is open or the file is not listed.
-bool ChooserChoose(const std::wstring& name);
+// no chooser is open or the file is not listed. With `switchFilter`, a file the
+// current filter hides is shown first by stepping the filter on, as a user
+// would. `why`, when given, receives what stood in the way of a failed choice.
+bool ChooserChoose(const std::wstring& name, bool switchFilter = false, std::string* why = nullptr);
 // Handles keys for dialog controls (edit focus); true when consumed.
 bool RouteKeyToFocus(const MSG& msg);
 

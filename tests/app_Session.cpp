@@ -8,6 +8,7 @@
 
 #include "app/MainWindow.h"
 #include "app/WinMain.h"
+#include "imaging/Thumbnail.h"
 #include "resources/Resources.h"
 
 SessionResult RunSession(const std::string& storage, const std::string& script,
@@ -43,6 +44,7 @@ SessionResult RunSession(const std::string& storage, const std::string& script,
     g_srcSpan = SpanRect{0, 0, 0, 0};
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(const_cast<platform::ResourceModule*>(LumetraResources()));
     platform::RegisterResourceModule(instance, LumetraResources());
+    platform::SetThumbnailReader(ReadPictureThumbnail);
     platform::SetStateReporter([](std::string& out) { out = DescribeMainWindowState(); });
     result.exitCode = WinMain(instance, nullptr, nullptr, SW_SHOW);
     platform::Shutdown();

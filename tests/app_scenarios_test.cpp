@@ -131,6 +131,13 @@ TEST(Session, SaveRewritesTheOpenedFileAsJpegEvenUnderABmpName) {
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(0xFF, bytes[0]);
     EXPECT_EQ(0xD8, bytes[1]) << "the file now holds a JPEG";
+
+    // The program opens what it wrote, under the same name.
+    SessionResult again = RunSession(storage.path(), "choose beach.bmp\nstate\nkey ctrl+q\n");
+    ASSERT_EQ(1u, again.states.size());
+    EXPECT_EQ("1", again.states[0]["state"]);
+    EXPECT_EQ("4x2", again.states[0]["full"]);
+    EXPECT_EQ("", again.states[0]["message"]);
 }
 
 TEST(Session, AboutBoxOpensWithCtrlAAndClosesWithOk) {

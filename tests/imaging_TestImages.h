@@ -129,4 +129,34 @@ inline std::array<int, 2> JpegFileSize(const std::string& path) {
     return {0, 0};
 }
 
+// The first bytes of a JPEG file that claims `width` x `height` pixels of
+// `components` components and holds no picture data: a quantisation table, the
+// frame header (progressive or baseline), one-code Huffman tables and the start
+// of one scan. A decoder fills the missing data in and delivers the whole
+// picture, so a hostile or damaged file of a hundred bytes can make a reader
+// set up for, and fill, a huge picture.
+inline Bytes JpegHeaderOnly(int width, int height, int components, bool progressive) {
+    Bytes b{0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
+    for (int i = 0; i < 64; i++) b.push_back(1);
+    const int frameLength = 8 + 3 * components;
+    b.insert(b.end(), {0xFF, static_cast<unsigned char>(progressive ? 0xC2 : 0xC0), 0x00,
+                       static_cast<unsigned char>(frameLength), 8, static_cast<unsigned char>(height >> 8),
+                       static_cast<unsigned char>(height & 0xFF), static_cast<unsigned char>(width >> 8),
+                       static_cast<unsigned char>(width & 0xFF), static_cast<unsigned char>(components)});
+    for (int c = 0; c < components; c++) b.insert(b.end(), {static_cast<unsigned char>(c + 1), 0x11, 0x00});
+    // DC and AC table 0, each with a single one-bit code for symbol 0.
+    for (unsigned char tableClass : {0x00, 0x10}) {
+        b.insert(b.end(), {0xFF, 0xC4, 0x00, 20, tableClass, 1});
+        b.insert(b.end(), 15, 0);
+        b.push_back(0);
+    }
+    const int scanLength = 6 + 2 * components;
+    b.insert(b.end(),
+             {0xFF, 0xDA, 0x00, static_cast<unsigned char>(scanLength), static_cast<unsigned char>(components)});
+    for (int c = 0; c < components; c++) b.insert(b.end(), {static_cast<unsigned char>(c + 1), 0x00});
+    b.insert(b.end(), {0x00, static_cast<unsigned char>(progressive ? 0 : 63), 0x00});
+    b.insert(b.end(), {0xFF, 0xD9});
+    return b;
+}
+
 }  // namespace imaging_test

@@ -58,13 +58,49 @@ TEST_F(LoadPictureTest, BmpFillsTheRecord) {
 TEST_F(LoadPictureTest, ReaderIsChosenByExtensionAnywhereInThePath) {
     EXPECT_EQ(LoadBmp("PHOTO.BMP"), 1);
     EXPECT_EQ(LoadJpeg("Photo.Jpg"), 1);
-    EXPECT_EQ(LoadBmp("other.bmp.jpg"), 1);
-    EXPECT_EQ(LoadJpeg("photo.bmp.jpg"), 0);  // read as BMP
-    ExpectCleared();
+    EXPECT_EQ(LoadBmp("other.bmp.jpg"), 1);  // read as BMP
     EXPECT_EQ(LoadJpeg("photo.jpeg"), 0);
     ExpectCleared();
     std::filesystem::create_directory(dir.File("x.bmp"));
     EXPECT_EQ(LoadBmp("x.bmp/no extension"), 1);  // the folder's name counts too
+}
+
+// Saving over a picture opened from a BMP file writes JPEG data under its BMP
+// name; the program must open what it wrote.
+TEST_F(LoadPictureTest, JpegDataUnderABmpNameIsReadAsJpeg) {
+    ASSERT_EQ(LoadJpeg("saved.bmp"), 1);
+    EXPECT_EQ(record.width, 8);
+    EXPECT_EQ(record.height, 8);
+    EXPECT_EQ(record.pixels[0], 128);
+    EXPECT_EQ(LoadJpeg("photo.bmp.jpg"), 1);
+    int width = 0, height = 0;
+    EXPECT_EQ(ReadPictureSize(Wide(dir.File("saved.bmp")).c_str(), &width, &height), 1);
+    EXPECT_EQ(width, 8);
+    // Other data under a BMP name stays refused.
+    testing_support::WriteBytes(dir.File("text.bmp"), Bytes{'h', 'e', 'l', 'l', 'o', 0xFF, 0xD8});
+    EXPECT_EQ(Load("text.bmp"), 0);
+    ExpectCleared();
+}
+
+TEST_F(LoadPictureTest, APictureOverTheLimitIsMeasuredNotDecoded) {
+    testing_support::WriteBytes(dir.File("big.jpg"), JpegHeaderOnly(2001, 1000, 3, true));
+    std::wstring path = Wide(dir.File("big.jpg"));
+    // 2001 pixels pad to 2016: 2016 x 1000 x 3 bytes.
+    ASSERT_EQ(LoadPicture(path.c_str(), L"big.jpg", &record, 6000000), LOAD_TOO_LARGE);
+    EXPECT_EQ(record.width, 2016);
+    EXPECT_EQ(record.height, 1000);
+    EXPECT_EQ(record.byteSize, 6048000);
+    EXPECT_EQ(record.pixels, nullptr);
+    EXPECT_STREQ(record.name, "big.jpg");
+    testing_support::WriteBytes(dir.File("big.bmp"), MakeBmp(1000, 700));  // pads to 1008
+    EXPECT_EQ(LoadPicture(Wide(dir.File("big.bmp")).c_str(), L"big.bmp", &record, 2116799), LOAD_TOO_LARGE);
+    EXPECT_EQ(record.byteSize, 2116800);
+    EXPECT_EQ(LoadPicture(Wide(dir.File("big.bmp")).c_str(), L"big.bmp", &record, 2116800), LOAD_OK)
+        << "exactly at the limit is accepted";
+    // A file whose header cannot be read fails as before, limit or not.
+    testing_support::WriteBytes(dir.File("broken.jpg"), Bytes{0xFF, 0xD8, 0x00});
+    EXPECT_EQ(LoadPicture(Wide(dir.File("broken.jpg")).c_str(), L"broken.jpg", &record, 6000000), LOAD_FAILED);
+    ExpectCleared();
 }
 
 TEST_F(LoadPictureTest, FailedLoadClearsAPreviouslyLoadedRecord) {

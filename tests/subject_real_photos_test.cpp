@@ -166,6 +166,20 @@ TEST(DetectTool, PrintsOneJsonLinePerFileAndFailsOnUnreadableOnes) {
     EXPECT_NE(std::string::npos, std::string(err.begin(), err.end()).find("bad.jpg"));
 }
 
+// Saving over a BMP writes JPEG data under the BMP name; the tool reads it as
+// the program does, with the JPEG's own width.
+TEST(DetectTool, ReadsJpegDataSavedUnderABmpName) {
+    testing_support::TempDir dir;
+    auto photo = testing_support::ReadBytes(std::string(LUMETRA_SOURCE_DIR) + "/samples/astronaut_single.jpg");
+    testing_support::WriteBytes(dir.File("saved.bmp"), photo);
+    std::string tool = std::string(LUMETRA_BINARY_DIR) + "/tools/lumetra-detect/lumetra-detect";
+    int status = system((tool + " '" + dir.File("saved.bmp") + "' > '" + dir.File("out.json") + "'").c_str());
+    EXPECT_EQ(0, status);
+    auto out = testing_support::ReadBytes(dir.File("out.json"));
+    std::string json(out.begin(), out.end());
+    EXPECT_NE(std::string::npos, json.find("\"width\": 512, \"height\": 512, \"faces\": [{")) << json;
+}
+
 // Width and height from a PNG file's header.
 std::pair<int, int> PngSize(const std::vector<unsigned char>& png) {
     if (png.size() < 24 || png[1] != 'P' || png[2] != 'N' || png[3] != 'G') return {-1, -1};

@@ -10,6 +10,7 @@
 
 #include "app/MainWindow.h"
 #include "app/WinMain.h"
+#include "imaging/Thumbnail.h"
 #include "platform/Platform.h"
 #include "resources/Resources.h"
 
@@ -96,6 +97,7 @@ int main(int argc, char** argv) {
     if (!platform::Initialize(options)) return 1;
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(const_cast<platform::ResourceModule*>(LumetraResources()));
     platform::RegisterResourceModule(instance, LumetraResources());
+    platform::SetThumbnailReader(ReadPictureThumbnail);
     platform::SetStateReporter([](std::string& out) { out = DescribeMainWindowState(); });
     int code = WinMain(instance, nullptr, nullptr, SW_SHOW);
     platform::Shutdown();

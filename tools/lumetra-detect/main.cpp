@@ -23,7 +23,6 @@
 #include "subject/FaceDetector.h"
 #include "subject/MakeGreyImage.h"
 #include "subject/SubjectMask.h"
-#include "tools/lumetra-detect/PictureSize.h"
 
 namespace {
 
@@ -177,7 +176,7 @@ bool FindFaces(const char* path, int levelOverride, int* width, int* height, std
     }
     const std::wstring wideName = Widen(BaseName(path));
     ImageRecord record{};
-    if (!LoadPicture(widePath.c_str(), wideName.c_str(), &record)) {
+    if (LoadPicture(widePath.c_str(), wideName.c_str(), &record) != LOAD_OK) {
         *error = "not a readable JPEG or 24-bit BMP picture (the name must contain .jpg or .bmp)";
         return false;
     }
@@ -186,7 +185,7 @@ bool FindFaces(const char* path, int levelOverride, int* width, int* height, std
     *width = record.width;
     *height = record.height;
     int fileWidth = 0, fileHeight = 0;
-    if (ReadPictureSize(path, &fileWidth, &fileHeight) && fileHeight == record.height &&
+    if (ReadPictureSize(widePath.c_str(), &fileWidth, &fileHeight) && fileHeight == record.height &&
         PaddedWidth(fileWidth) == record.width) {
         *width = fileWidth;
     }
