@@ -18,7 +18,7 @@ namespace {
 // buffers. Progressive and multi-scan files keep every coefficient of the
 // picture (two bytes a sample) whatever the output scale; beyond this such a
 // file shows no thumbnail rather than take hundreds of megabytes.
-constexpr long kJpegMemory = 64L << 20;
+constexpr long kJpegMemory = 96L << 20;
 
 // Averages every source pixel into the output pixel it falls on.
 class Shrinker {
