@@ -14,16 +14,20 @@ namespace {
 
 // Decodes an opened file; the caller owns and closes `file`. Kept apart from
 // LoadJpegPicture so that nothing with a destructor lives between setjmp and
-// longjmp, and so the only variable changed after setjmp is the volatile buffer.
+// longjmp, and so the only variables changed after setjmp are volatile.
 uint8_t* Decode(FILE* file, int* width, int* height) {
     jpeg_decompress_struct cinfo;
     JpegErrorJump err;
     uint8_t* volatile pixels = nullptr;
+    // Set once every row is in: damaged data after the picture (a second scan
+    // where none may follow, junk before the end marker) then costs nothing.
+    volatile bool complete = false;
 
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = JpegErrorExit;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
+        if (complete) return pixels;
         free(pixels);
         return nullptr;
     }
@@ -70,10 +74,11 @@ uint8_t* Decode(FILE* file, int* width, int* height) {
         JpegRowToBgr(row[0], components, invertedCmyk, w, pixels + y * dstStride);
     }
 
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
     *width = paddedW;
     *height = h;
+    complete = true;
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
     return pixels;
 }
 

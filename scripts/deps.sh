@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Lumetra needs to build, run and test, when missing.
+# Packages named as arguments (as scripts/fuzz.sh names clang) are added to them.
 set -euo pipefail
 packages=(build-essential cmake pkg-config libjpeg62-turbo-dev libpng-dev libsdl2-dev libfreetype-dev
-          fonts-dejavu-core googletest libgtest-dev libbenchmark-dev xvfb xauth imagemagick)
+          fonts-dejavu-core googletest libgtest-dev libbenchmark-dev xvfb xauth imagemagick "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -159,6 +159,25 @@ TEST_F(JpegTest, TruncatedBodyStillLoadsItsDecodedTop) {
     ExpectNear(d.At(8, 4), &src[(4 * 256 + 8) * 3], 8);
 }
 
+// Damage after the last row (here a second scan where a baseline file may have
+// none) is only found when the decoder reads on to the end marker; the picture
+// is whole by then and loads.
+TEST_F(JpegTest, DamageAfterTheLastRowKeepsThePicture) {
+    Bytes src = TiledPicture(64, 48);
+    ASSERT_EQ(Save("whole.jpg", src, 64, 48), 1);
+    Bytes bytes = ReadBytes(dir.File("whole.jpg"));
+    size_t scan = 2;
+    while (scan + 1 < bytes.size() && !(bytes[scan] == 0xFF && bytes[scan + 1] == 0xDA)) scan++;
+    Bytes twice(bytes.begin(), bytes.end() - 2);  // without the end marker
+    twice.insert(twice.end(), bytes.begin() + static_cast<long>(scan), bytes.end());
+    testing_support::WriteBytes(dir.File("twice.jpg"), twice);
+    Decoded d;
+    Load("twice.jpg", &d);
+    ASSERT_NE(d.pixels, nullptr);
+    EXPECT_EQ(d.width, 64);
+    ExpectNear(d.At(20, 30), &src[(30 * 64 + 20) * 3], 8);
+}
+
 TEST_F(JpegTest, SavedPictureKeepsColoursAndOrientation) {
     // Top half red with a green left quarter, bottom half blue.
     const int w = 64, h = 48;

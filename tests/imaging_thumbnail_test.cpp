@@ -109,7 +109,7 @@ TEST_F(ThumbnailTest, AFileShowsAThumbnailExactlyWhenItOpens) {
     Bytes palette = MakeBmp(8, 6);
     PutU32(palette, kColoursUsed, 2);
     Bytes rowsMissing = MakeBmp(8, 6);
-    rowsMissing.resize(rowsMissing.size() - 30);
+    rowsMissing.erase(rowsMissing.end() - 30, rowsMissing.end());
     FixFileSize(rowsMissing);
     Bytes pixels(320 * 240 * 3);
     for (size_t i = 0; i < pixels.size(); i++) pixels[i] = static_cast<unsigned char>(i * 7 % 251);
