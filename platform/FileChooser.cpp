@@ -53,7 +53,7 @@ constexpr int kNameBottom = 152;
 constexpr int kGridEndPadding = 8;  // room under the last row
 constexpr int kDragThreshold = 10;  // stylus travel that turns a tap into a scroll
 constexpr RECT kHeaderUpRect{8, 8, 84, kHeaderHeight - 8};
-constexpr RECT kFilterRect{kWidth - 8 - 150, 8, kWidth - 8, kHeaderHeight - 8};
+constexpr RECT kFilterRect{kWidth - 8 - 176, 8, kWidth - 8, kHeaderHeight - 8};  // room for "JPEG Files"
 
 constexpr COLORREF kBackground = RGB(0x1E, 0x1F, 0x22);
 constexpr COLORREF kBarColour = RGB(0x2A, 0x2C, 0x30);
