@@ -129,8 +129,8 @@ void OnOpen() {
         return;
     }
     // A picture over the limit was measured from its file's header and never
-    // decoded.
-    if (g_app.full.byteSize > kMaxOpenBytes || !g_app.full.pixels) {
+    // decoded: the record holds its size and no pixels.
+    if (g_app.full.byteSize > kMaxOpenBytes) {
         ClearImageRecord(&g_app.full);
         g_app.state = 0;
         Repaint();

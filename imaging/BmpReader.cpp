@@ -91,10 +91,7 @@ uint8_t* ReadBmpFile(const wchar_t* path, int* width, int* height, int* dataSize
     SetOut(dataSize, 0);
     SetOut(reason, 0);
 
-    char nativePath[kMaxNativePath];
-    if (!path || !WidePathToNative(path, nativePath, sizeof nativePath))
-        return Refuse(nullptr, BMP_CANNOT_OPEN, reason);
-    FILE* file = fopen(nativePath, "rb");
+    FILE* file = OpenPictureFile(path);
     if (!file) return Refuse(nullptr, BMP_CANNOT_OPEN, reason);
 
     BmpLayout layout{};

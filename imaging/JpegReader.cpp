@@ -85,9 +85,7 @@ uint8_t* Decode(FILE* file, int* width, int* height) {
 }  // namespace
 
 uint8_t* LoadJpegPicture(const wchar_t* path, int* width, int* height) {
-    char nativePath[kMaxNativePath];
-    if (!path || !WidePathToNative(path, nativePath, sizeof nativePath)) return nullptr;
-    FILE* file = fopen(nativePath, "rb");
+    FILE* file = OpenPictureFile(path);
     if (!file) return nullptr;
     int w = 0;
     int h = 0;

@@ -1,7 +1,5 @@
 #include "imaging/LoadPicture.h"
 
-#include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -31,17 +29,23 @@ bool PictureSizeAcceptable(int64_t w, int64_t h) {
     return 3 * padded * h <= kMaxPictureBytes;
 }
 
+FILE* OpenPictureFile(const wchar_t* path) {
+    char nativePath[kMaxNativePath];
+    if (!path || !WidePathToNative(path, nativePath, sizeof nativePath)) return nullptr;
+    return fopen(nativePath, "rb");
+}
+
+namespace {
+
 // The file name goes into the record in UTF-8: as many whole characters as fit
 // before its terminator.
-static void StoreName(ImageRecord* record, const wchar_t* fileName) {
+void StoreName(ImageRecord* record, const wchar_t* fileName) {
     std::memset(record->name, 0, sizeof record->name);
     if (fileName) {
         WideCharToMultiByte(CP_ACP, 0, fileName, (int)wcslen(fileName), record->name, sizeof record->name - 1, nullptr,
                             nullptr);
     }
 }
-
-namespace {
 
 // The reader is chosen by a plain substring search of the upper-cased path, so
 // "photo.bmp.jpg" is read as BMP and ".jpeg" matches neither. Only ASCII letters
@@ -53,16 +57,9 @@ bool PathContains(const wchar_t* path, const wchar_t* upperPattern) {
     return upper.find(upperPattern) != std::wstring::npos;
 }
 
-FILE* OpenPicture(const wchar_t* path) {
-    char nativePath[kMaxNativePath];
-    if (!path || !WidePathToNative(path, nativePath, sizeof nativePath)) return nullptr;
-    return fopen(nativePath, "rb");
-}
-
-// Whether the file starts with a JPEG's start-of-image marker. A picture saved
-// over a BMP keeps the BMP's name but holds JPEG data, and is read as JPEG.
+// Whether the file starts with a JPEG's start-of-image marker.
 bool HoldsJpeg(const wchar_t* path) {
-    FILE* file = OpenPicture(path);
+    FILE* file = OpenPictureFile(path);
     if (!file) return false;
     uint8_t head[2] = {0, 0};
     bool jpeg = fread(head, 1, 2, file) == 2 && head[0] == 0xFF && head[1] == 0xD8;
@@ -91,8 +88,8 @@ bool ReadJpegSize(FILE* file, int* width, int* height) {
     return ok;
 }
 
-bool ReadSizeAs(PictureFormat format, const wchar_t* path, int* width, int* height) {
-    FILE* file = OpenPicture(path);
+bool ReadSize(PictureFormat format, const wchar_t* path, int* width, int* height) {
+    FILE* file = OpenPictureFile(path);
     if (!file) return false;
     bool ok = false;
     if (format == PictureFormat::Bmp) {
@@ -111,21 +108,14 @@ bool ReadSizeAs(PictureFormat format, const wchar_t* path, int* width, int* heig
 
 PictureFormat PictureFormatOf(const wchar_t* path) {
     if (!path) return PictureFormat::None;
-    if (PathContains(path, L".BMP")) return PictureFormat::Bmp;
+    if (PathContains(path, L".BMP")) return HoldsJpeg(path) ? PictureFormat::Jpeg : PictureFormat::Bmp;
     if (PathContains(path, L".JPG")) return PictureFormat::Jpeg;
     return PictureFormat::None;
 }
 
-bool BmpFallsBackToJpeg(PictureFormat format, const wchar_t* path) {
-    return format == PictureFormat::Bmp && HoldsJpeg(path);
-}
-
 int ReadPictureSize(const wchar_t* path, int* width, int* height) {
-    PictureFormat format = PictureFormatOf(path);
     int w = 0, h = 0;
-    bool ok = ReadSizeAs(format, path, &w, &h);
-    if (!ok && BmpFallsBackToJpeg(format, path)) ok = ReadSizeAs(PictureFormat::Jpeg, path, &w, &h);
-    if (!ok) return 0;
+    if (!ReadSize(PictureFormatOf(path), path, &w, &h)) return 0;
     *width = w;
     *height = h;
     return 1;
@@ -145,8 +135,7 @@ int LoadPicture(const wchar_t* path, const wchar_t* fileName, ImageRecord* recor
         if (3 * static_cast<int64_t>(width) * height > maxBytes) {
             record->width = width;
             record->height = height;
-            record->byteSize =
-                static_cast<int32_t>(std::min<int64_t>(3 * static_cast<int64_t>(width) * height, INT32_MAX));
+            record->byteSize = 3 * width * height;  // the readers' limits keep it within 200 MB
             StoreName(record, fileName);
             return LOAD_TOO_LARGE;
         }
@@ -159,7 +148,6 @@ int LoadPicture(const wchar_t* path, const wchar_t* fileName, ImageRecord* recor
     PictureFormat format = PictureFormatOf(path);
     if (format == PictureFormat::Bmp) {
         pixels = LoadBmpPicture(path, &width, &height, &byteSize);
-        if (!pixels && HoldsJpeg(path)) pixels = LoadJpegPicture(path, &width, &height);
     } else if (format == PictureFormat::Jpeg) {
         pixels = LoadJpegPicture(path, &width, &height);
     }

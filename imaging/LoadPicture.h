@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "imaging/ImageRecord.h"
 
@@ -25,15 +26,16 @@ int PaddedWidth(int w);
 // counting its padded width.
 bool PictureSizeAcceptable(int64_t w, int64_t h);
 
-// Which reader a path selects: ".BMP" anywhere in the upper-cased path selects
-// the BMP reader, otherwise ".JPG" anywhere the JPEG reader; anything else none.
+// Opens a picture file for reading (null when it cannot be opened).
+FILE* OpenPictureFile(const wchar_t* path);
+
+// The reader for the file at `path`: ".BMP" anywhere in the upper-cased path
+// selects the BMP reader, otherwise ".JPG" anywhere the JPEG reader; anything
+// else none. A file chosen as BMP that starts with a JPEG's start-of-image
+// marker (which the BMP reader always refuses) is read as JPEG: saving over a
+// picture opened from a BMP file writes JPEG data under the BMP name.
 enum class PictureFormat { None, Bmp, Jpeg };
 PictureFormat PictureFormatOf(const wchar_t* path);
-
-// True when a file the BMP reader refused is to be read as JPEG instead: it was
-// chosen as BMP and starts with a JPEG's start-of-image marker. Saving over a
-// picture opened from a BMP file writes JPEG data under the BMP name.
-bool BmpFallsBackToJpeg(PictureFormat format, const wchar_t* path);
 
 // Reads the size of the picture at `path` from its header alone, by the same
 // choice of reader as LoadPicture: the file's own width (before padding) and
@@ -44,7 +46,7 @@ int ReadPictureSize(const wchar_t* path, int* width, int* height);
 enum { LOAD_FAILED = 0, LOAD_OK = 1, LOAD_TOO_LARGE = 2 };
 
 // Loads the file at `path` into `record` with the reader PictureFormatOf
-// selects (see BmpFallsBackToJpeg). The record is cleared first (it must hold a
+// selects. The record is cleared first (it must hold a
 // valid pixel pointer or null). On success it receives the padded width, the
 // height, the byte size 3 x width x height, the pixels (malloc'ed;
 // ClearImageRecord frees them) and `fileName` in UTF-8, cut at 255 bytes on a

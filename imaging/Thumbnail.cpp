@@ -84,12 +84,6 @@ private:
     std::vector<uint8_t> row_;
 };
 
-FILE* Open(const wchar_t* path) {
-    char nativePath[kMaxNativePath];
-    if (!path || !WidePathToNative(path, nativePath, sizeof nativePath)) return nullptr;
-    return fopen(nativePath, "rb");
-}
-
 // The BMP reader's checks, then every row (or, for tall pictures, enough rows
 // to fill each output row) read straight from the file.
 bool BmpThumbnail(FILE* file, int maxW, int maxH, Shrinker* shrink) {
@@ -107,10 +101,6 @@ bool BmpThumbnail(FILE* file, int maxW, int maxH, Shrinker* shrink) {
     return true;
 }
 
-struct SilentJpegErrors {
-    JpegErrorJump jump;
-};
-
 void JumpQuietly(j_common_ptr cinfo) {
     longjmp(reinterpret_cast<JpegErrorJump*>(cinfo->err)->jump, 1);
 }
@@ -122,11 +112,11 @@ void Ignore(j_common_ptr, int) {}
 // lives in the caller.
 bool JpegThumbnail(FILE* file, int maxW, int maxH, Shrinker* shrink) {
     jpeg_decompress_struct cinfo;
-    SilentJpegErrors err;
-    cinfo.err = jpeg_std_error(&err.jump.pub);
-    err.jump.pub.error_exit = JumpQuietly;
-    err.jump.pub.emit_message = Ignore;  // a damaged file is shown, not reported
-    if (setjmp(err.jump.jump)) {
+    JpegErrorJump err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = JumpQuietly;
+    err.pub.emit_message = Ignore;  // a damaged file is shown, not reported
+    if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
@@ -169,26 +159,17 @@ bool JpegThumbnail(FILE* file, int maxW, int maxH, Shrinker* shrink) {
     return true;
 }
 
-bool ReadAs(PictureFormat format, const wchar_t* path, int maxW, int maxH, Shrinker* shrink) {
-    FILE* file = Open(path);
-    if (!file) return false;
-    bool ok = format == PictureFormat::Bmp    ? BmpThumbnail(file, maxW, maxH, shrink)
-              : format == PictureFormat::Jpeg ? JpegThumbnail(file, maxW, maxH, shrink)
-                                              : false;
-    fclose(file);
-    return ok;
-}
-
 }  // namespace
 
 uint8_t* ReadPictureThumbnail(const wchar_t* path, int maxWidth, int maxHeight, int* width, int* height) {
     if (!path || maxWidth <= 0 || maxHeight <= 0 || !width || !height) return nullptr;
     PictureFormat format = PictureFormatOf(path);
+    if (format == PictureFormat::None) return nullptr;
+    FILE* file = OpenPictureFile(path);
+    if (!file) return nullptr;
     Shrinker shrink;
-    bool ok = ReadAs(format, path, maxWidth, maxHeight, &shrink);
-    if (!ok && BmpFallsBackToJpeg(format, path)) {
-        shrink = Shrinker();
-        ok = ReadAs(PictureFormat::Jpeg, path, maxWidth, maxHeight, &shrink);
-    }
+    bool ok = format == PictureFormat::Bmp ? BmpThumbnail(file, maxWidth, maxHeight, &shrink)
+                                           : JpegThumbnail(file, maxWidth, maxHeight, &shrink);
+    fclose(file);
     return ok ? shrink.Finish(width, height) : nullptr;
 }

@@ -463,7 +463,7 @@ public:
             } else {
                 int index = Find(parts[i]);
                 if (index < 0 && last && switchFilter) index = ShowByFilter(parts[i], reason);
-                if (index < 0 && reason.empty()) reason = "no " + Narrow(parts[i]) + " in " + Narrow(Widen(Folder()));
+                if (index < 0 && reason.empty()) reason = "no " + Narrow(parts[i]) + " in " + Folder();
                 ok = index >= 0 && (last || entries_[index].folder);
                 if (index >= 0 && !ok) reason = Narrow(parts[i]) + " is not a folder";
                 if (ok) Activate(index);

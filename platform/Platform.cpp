@@ -124,12 +124,8 @@ std::vector<uint32_t> ScreenPixels() {
 
 uint32_t ScreenPixel(int x, int y) {
     if (x < 0 || y < 0 || x >= kScreenWidth || y >= kScreenHeight) return 0;
-    Surface screen;
-    if (!AllocSurface(screen, kScreenWidth, kScreenHeight, PixelFormat::XRGB32, false)) return 0;
-    ComposeScreen(screen);
-    uint32_t rgb = screen.Get(x, y);
-    FreeSurface(screen);
-    return rgb;
+    std::vector<uint32_t> pixels = ScreenPixels();
+    return pixels.empty() ? 0 : pixels[(size_t)y * kScreenWidth + x];
 }
 
 bool ParseScript(const std::string& text, std::vector<ScriptCommand>& out, std::string& error) {

@@ -1,8 +1,10 @@
 #include "app_Session.h"
 
 #include <jpeglib.h>
+#include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <stdexcept>
 
@@ -49,6 +51,25 @@ SessionResult RunSession(const std::string& storage, const std::string& script,
     result.exitCode = WinMain(instance, nullptr, nullptr, SW_SHOW);
     platform::Shutdown();
     return result;
+}
+
+std::string LumetraProgram() {
+    return std::string(LUMETRA_BINARY_DIR) + "/lumetra";
+}
+
+std::string WindowFileIn(const std::string& runtime) {
+    std::error_code ec;
+    if (!std::filesystem::exists(runtime, ec)) return "";
+    for (auto& entry : std::filesystem::directory_iterator(runtime, ec))
+        if (entry.path().filename().string().rfind("window-", 0) == 0) return entry.path().string();
+    return "";
+}
+
+std::string FileVersion(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return "missing";
+    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_size);
 }
 
 void WriteTestJpeg(const std::string& path, int width, int height) {

@@ -24,5 +24,16 @@ constexpr int kClientTop = platform::kTaskBarHeight;
 SessionResult RunSession(const std::string& storage, const std::string& script,
                          std::vector<platform::ScriptCommand> extra = {});
 
+// The built program, for tests that start it as a process of its own.
+std::string LumetraProgram();
+
+// The window file a running program has published in its runtime folder;
+// empty while there is none.
+std::string WindowFileIn(const std::string& runtime);
+
+// What changes when a file is written anew: a save replaces the file by a new
+// one (a new inode and time) even when the bytes come out the same.
+std::string FileVersion(const std::string& path);
+
 // Writes a colour JPEG of the given size (a smooth gradient) at `path`.
 void WriteTestJpeg(const std::string& path, int width, int height);

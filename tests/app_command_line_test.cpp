@@ -4,22 +4,18 @@
 #include <sys/wait.h>
 
 #include <cstdio>
-#include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 
-namespace {
+#include "app_Session.h"
 
-std::string Lumetra() {
-    return std::string(LUMETRA_BINARY_DIR) + "/lumetra";
-}
+namespace {
 
 // Runs the program with `args` (already quoted for the shell); its standard
 // output and error together, and its exit status in `status`.
 std::string RunLumetra(const std::string& args, int& status) {
-    FILE* p = popen((Lumetra() + " " + args + " 2>&1").c_str(), "r");
+    FILE* p = popen((LumetraProgram() + " " + args + " 2>&1").c_str(), "r");
     if (!p) return "";
     std::string out;
     char buf[4096];
@@ -32,10 +28,7 @@ std::string RunLumetra(const std::string& args, int& status) {
 // Every option the program's own parser compares an argument with: the string
 // literals of app/main/main.cpp that are a whole option ("--name" or "-x").
 std::set<std::string> ParsedOptions() {
-    std::ifstream in(std::string(LUMETRA_SOURCE_DIR) + "/app/main/main.cpp");
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string source = text.str();
+    std::string source = testing_support::ReadText(std::string(LUMETRA_SOURCE_DIR) + "/app/main/main.cpp");
     std::set<std::string> options;
     std::regex literal("\"(--?[a-z][a-z-]*)\"");
     for (auto it = std::sregex_iterator(source.begin(), source.end(), literal); it != std::sregex_iterator(); ++it)

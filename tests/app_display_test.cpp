@@ -27,19 +27,11 @@ extern char** environ;
 
 namespace {
 
+using testing_support::ReadText;
 using testing_support::TempDir;
 using Clock = std::chrono::steady_clock;
 
 const char kNoDisplayLine[] = "lumetra: no display found; use --headless --script FILE to run without one\n";
-
-std::string Lumetra() {
-    return std::string(LUMETRA_BINARY_DIR) + "/lumetra";
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // Starts `args` with this process's environment less DISPLAY and WAYLAND_DISPLAY,
 // plus `env` ("NAME=value" entries), its output going to the given files.
@@ -100,8 +92,9 @@ int UnservedDisplay() {
 
 TEST(NoDisplay, WithoutDisplayVariablesTheProgramSaysSoAndEndsWithStatus1) {
     TempDir dir;
-    pid_t pid = Spawn({Lumetra(), "--storage", dir.path(), "--config", dir.path(), "--runtime", dir.File("runtime")},
-                      {}, dir.File("out"), dir.File("err"));
+    pid_t pid =
+        Spawn({LumetraProgram(), "--storage", dir.path(), "--config", dir.path(), "--runtime", dir.File("runtime")}, {},
+              dir.File("out"), dir.File("err"));
     ASSERT_GT(pid, 0);
     std::optional<int> status = EndsWithin(pid, std::chrono::seconds(10));
     ASSERT_TRUE(status) << "still running after 10 s with no display to show its window on";
@@ -118,7 +111,7 @@ TEST(NoDisplay, ADriverThatShowsNothingCountsAsNoDisplay) {
     for (const char* driver : {"offscreen", "dummy"}) {
         SCOPED_TRACE(driver);
         pid_t pid =
-            Spawn({Lumetra(), "--storage", dir.path(), "--config", dir.path(), "--runtime", dir.File("runtime")},
+            Spawn({LumetraProgram(), "--storage", dir.path(), "--config", dir.path(), "--runtime", dir.File("runtime")},
                   {display, std::string("SDL_VIDEODRIVER=") + driver}, dir.File("out"), dir.File("err"));
         ASSERT_GT(pid, 0);
         std::optional<int> status = EndsWithin(pid, std::chrono::seconds(10));
@@ -212,12 +205,13 @@ protected:
     // window file appears); with the one picture in storage the chooser is open.
     pid_t StartWithWindow() {
         std::filesystem::remove_all(runtime());
-        pid_t pid = Spawn({Lumetra(), "--storage", dir.File("storage"), "--config", dir.path(), "--runtime", runtime()},
-                          {"DISPLAY=" + server.display()}, dir.File("out"), dir.File("err"));
+        pid_t pid =
+            Spawn({LumetraProgram(), "--storage", dir.File("storage"), "--config", dir.path(), "--runtime", runtime()},
+                  {"DISPLAY=" + server.display()}, dir.File("out"), dir.File("err"));
         if (pid <= 0) return -1;
         auto deadline = Clock::now() + std::chrono::seconds(15);
         while (Clock::now() < deadline) {
-            if (WindowPublished()) return pid;
+            if (!WindowFileIn(runtime()).empty()) return pid;
             int status = 0;
             if (waitpid(pid, &status, WNOHANG) == pid) {
                 ADD_FAILURE() << "ended before its window was up: " << Describe(status) << "\n"
@@ -232,14 +226,6 @@ protected:
     }
 
     std::string runtime() const { return dir.File("runtime"); }
-
-    bool WindowPublished() const {
-        std::error_code ec;
-        if (!std::filesystem::exists(runtime(), ec)) return false;
-        for (auto& entry : std::filesystem::directory_iterator(runtime(), ec))
-            if (entry.path().filename().string().rfind("window-", 0) == 0) return true;
-        return false;
-    }
 
     TempDir dir;
     XServer server;
@@ -263,7 +249,7 @@ TEST_F(WindowedRun, EndsOnSigtermOrSigintWithTheChooserOpen) {
         ASSERT_TRUE(status) << "still running 10 s after the signal";
         EXPECT_TRUE(WIFEXITED(*status)) << "ends through its own quit, not the signal's default action: "
                                         << Describe(*status);
-        EXPECT_FALSE(WindowPublished()) << "the window was closed in order and withdrawn";
+        EXPECT_EQ("", WindowFileIn(runtime())) << "the window was closed in order and withdrawn";
     }
 }
 

@@ -29,7 +29,7 @@ long RunProgramPeakMegabytes(const TempDir& dir, const std::string& storage, con
     if (pid == 0) {
         FILE* out = freopen(outPath.c_str(), "w", stdout);
         (void)out;
-        std::string program = std::string(LUMETRA_BINARY_DIR) + "/lumetra";
+        std::string program = LumetraProgram();
         execl(program.c_str(), program.c_str(), "--headless", "--storage", storage.c_str(), "--config",
               dir.path().c_str(), "--runtime", dir.path().c_str(), "--script", scriptPath.c_str(), (char*)nullptr);
         _exit(127);
@@ -37,8 +37,7 @@ long RunProgramPeakMegabytes(const TempDir& dir, const std::string& storage, con
     int status = 0;
     struct rusage usage {};
     wait4(pid, &status, 0, &usage);
-    std::ifstream in(outPath);
-    output->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    *output = testing_support::ReadText(outPath);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
     return usage.ru_maxrss / 1024;
 }

@@ -17,24 +17,14 @@
 
 namespace {
 
+using testing_support::ReadText;
 using testing_support::TempDir;
-
-std::string Lumetra() {
-    return std::string(LUMETRA_BINARY_DIR) + "/lumetra";
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // The window file the program publishes in `runtime`; empty until there is one.
 std::string WaitForWindowFile(const std::string& runtime) {
     for (int i = 0; i < 200; i++) {
-        std::error_code ec;
-        if (std::filesystem::exists(runtime, ec))
-            for (auto& entry : std::filesystem::directory_iterator(runtime, ec))
-                if (entry.path().filename().string().rfind("window-", 0) == 0) return entry.path().string();
+        std::string file = WindowFileIn(runtime);
+        if (!file.empty()) return file;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return "";
@@ -51,12 +41,12 @@ TEST(SecondInstance, ExitsWithZeroAndBringsTheRunningOneForward) {
     }
     std::string common =
         " --headless --storage '" + storage + "' --runtime '" + runtime + "' --config '" + dir.path() + "'";
-    FILE* first = popen((Lumetra() + common + " --script '" + dir.File("first.script") + "'").c_str(), "r");
+    FILE* first = popen((LumetraProgram() + common + " --script '" + dir.File("first.script") + "'").c_str(), "r");
     ASSERT_NE(nullptr, first);
     // Wait until the first one has published its window (its window file appears).
     WaitForWindowFile(runtime);
     auto started = std::chrono::steady_clock::now();
-    int second = system((Lumetra() + common + " --script '" + dir.File("second.script") + "' > '" +
+    int second = system((LumetraProgram() + common + " --script '" + dir.File("second.script") + "' > '" +
                          dir.File("second.out") + "' 2> '" + dir.File("second.err") + "'")
                             .c_str());
     auto took = std::chrono::steady_clock::now() - started;
@@ -70,9 +60,7 @@ TEST(SecondInstance, ExitsWithZeroAndBringsTheRunningOneForward) {
     EXPECT_EQ(0, WEXITSTATUS(second));
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 2000)
         << "the second start ends without waiting for the first";
-    std::ifstream secondOut(dir.File("second.out"));
-    std::string secondText((std::istreambuf_iterator<char>(secondOut)), std::istreambuf_iterator<char>());
-    EXPECT_EQ("", secondText) << "the second start never ran its script: it opened no window";
+    EXPECT_EQ("", ReadText(dir.File("second.out"))) << "the second start never ran its script: it opened no window";
     EXPECT_NE(std::string::npos,
               ReadText(dir.File("second.err")).find("lumetra: already running; its window was brought to the front\n"))
         << "the second start says why it ended: " << ReadText(dir.File("second.err"));
@@ -96,16 +84,16 @@ TEST(HeadlessRun, RunsItsScriptWhileAnotherInstanceHoldsTheDefaultFolder) {
     }
     std::string env = "exec env XDG_RUNTIME_DIR='" + xdg + "' TMPDIR='" + tmp + "' ";
     std::string common = " --headless --storage '" + storage + "' --config '" + dir.path() + "'";
-    FILE* holder = popen(
-        (env + Lumetra() + common + " --runtime '" + xdg + "/lumetra' --script '" + dir.File("holder.script") + "'")
-            .c_str(),
-        "r");
+    FILE* holder = popen((env + LumetraProgram() + common + " --runtime '" + xdg + "/lumetra' --script '" +
+                          dir.File("holder.script") + "'")
+                             .c_str(),
+                         "r");
     ASSERT_NE(nullptr, holder);
     std::string windowFile = WaitForWindowFile(xdg + "/lumetra");
     long holderPid = 0;
     std::ifstream(windowFile) >> holderPid;
 
-    int run = system((env + Lumetra() + common + " --script '" + dir.File("run.script") + "' > '" +
+    int run = system((env + LumetraProgram() + common + " --script '" + dir.File("run.script") + "' > '" +
                       dir.File("run.out") + "' 2> '" + dir.File("run.err") + "'")
                          .c_str());
 

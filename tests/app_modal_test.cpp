@@ -2,7 +2,6 @@
 // keys, accelerators and bar buttons do nothing, so the user's photo is rewritten
 // only when OK answered "Overwrite original file,\Continue ?".
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <random>
 
@@ -19,15 +18,6 @@ using testing_support::TempDir;
 constexpr int kSoftKeyY = platform::kScreenHeight - platform::kMenuBarHeight / 2;
 constexpr int kSaveKeyX = 120, kMenuKeyX = 360;
 const std::wstring kOverwrite = L"Overwrite original file,\\Continue ?";
-
-// What changes when a file is written anew: a save replaces the file by a new
-// one (a new inode) even when the bytes come out the same.
-std::string FileVersion(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) return "missing";
-    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
-           std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_size);
-}
 
 ScriptCommand Tap(int x, int y) {
     return ScriptCommand(ScriptCommand::Tap, x, y);

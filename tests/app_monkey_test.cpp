@@ -5,7 +5,6 @@
 // for the picture that is open.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,13 +56,8 @@ void FillStorage(const std::string& folder) {
 // Every file under the folder with what changes when it is written anew.
 std::map<std::string, std::string> Versions(const std::string& folder) {
     std::map<std::string, std::string> out;
-    for (auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_regular_file()) continue;
-        struct stat st {};
-        if (stat(entry.path().c_str(), &st) != 0) continue;
-        out[fs::relative(entry.path(), folder).string()] =
-            std::to_string(st.st_ino) + ":" + std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_size);
-    }
+    for (auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) out[fs::relative(entry.path(), folder).string()] = FileVersion(entry.path());
     return out;
 }
 

@@ -34,6 +34,13 @@ Bytes TiledPicture(int w, int h, uint8_t floor = 0) {
     return p;
 }
 
+// Where the first scan (the compressed rows) of a JPEG file starts.
+size_t ScanStart(const Bytes& jpeg) {
+    size_t at = 2;
+    while (at + 1 < jpeg.size() && !(jpeg[at] == 0xFF && jpeg[at + 1] == 0xDA)) at++;
+    return at;
+}
+
 void ExpectNear(const uint8_t* got, const uint8_t* want, int tolerance) {
     for (int c = 0; c < 3; c++) EXPECT_NEAR(got[c], want[c], tolerance) << "channel " << c;
 }
@@ -147,8 +154,7 @@ TEST_F(JpegTest, TruncatedBodyStillLoadsItsDecodedTop) {
     Bytes src = TiledPicture(256, 256);
     ASSERT_EQ(Save("full.jpg", src, 256, 256), 1);
     Bytes bytes = ReadBytes(dir.File("full.jpg"));
-    size_t scan = 2;
-    while (scan + 1 < bytes.size() && !(bytes[scan] == 0xFF && bytes[scan + 1] == 0xDA)) scan++;
+    size_t scan = ScanStart(bytes);
     // Cut halfway through the compressed rows: the library warns and fills the rest.
     bytes.resize(scan + (bytes.size() - scan) / 2);
     testing_support::WriteBytes(dir.File("cut.jpg"), bytes);
@@ -166,8 +172,7 @@ TEST_F(JpegTest, DamageAfterTheLastRowKeepsThePicture) {
     Bytes src = TiledPicture(64, 48);
     ASSERT_EQ(Save("whole.jpg", src, 64, 48), 1);
     Bytes bytes = ReadBytes(dir.File("whole.jpg"));
-    size_t scan = 2;
-    while (scan + 1 < bytes.size() && !(bytes[scan] == 0xFF && bytes[scan + 1] == 0xDA)) scan++;
+    size_t scan = ScanStart(bytes);
     Bytes twice(bytes.begin(), bytes.end() - 2);  // without the end marker
     twice.insert(twice.end(), bytes.begin() + static_cast<long>(scan), bytes.end());
     testing_support::WriteBytes(dir.File("twice.jpg"), twice);

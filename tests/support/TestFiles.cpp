@@ -36,4 +36,9 @@ std::vector<unsigned char> ReadBytes(const std::string& path) {
     return out;
 }
 
+std::string ReadText(const std::string& path) {
+    std::vector<unsigned char> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 }  // namespace testing_support

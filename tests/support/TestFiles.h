@@ -20,5 +20,7 @@ private:
 
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 std::vector<unsigned char> ReadBytes(const std::string& path);
+// A file's text; empty when it cannot be read.
+std::string ReadText(const std::string& path);
 
 }  // namespace testing_support
