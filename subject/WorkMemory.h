@@ -1,7 +1,8 @@
-// Working buffers of subject finding. Every buffer the detector, the eye
-// verifier, the segmentation, the hole filler and the subject pipeline allocate
-// comes from here, so a test can make an allocation fail and check that each
-// caller copes with it.
+// Working buffers of the picture work. Every buffer the detector, the eye
+// verifier, the segmentation, the hole filler, the subject pipeline, the touch
+// editor and the blur renderer allocate, and the main window's working copies
+// (reduced copy, mask, undo copy), come from here, so a test can make an
+// allocation fail and check that each caller copes with it.
 #pragma once
 
 #include <cstddef>
