@@ -5,7 +5,8 @@
 //  [X] Keys by name ("ctrl+q", "f1", "return") and typed text.
 //  [X] Virtual time: `wait N` advances the clock, firing due timers in order.
 //  [X] Screenshots of the composed screen as PNG; state reports from the program.
-//  [X] Choosing a file in an open picture chooser by name.
+//  [X] Choosing a file in an open picture chooser by name, and a folder in an
+//      open folder picker.
 //  [X] `sleep N`: real time passes (to let another process act); a request to
 //      come to the front is reported as "raised".
 // The next script command runs only when the program has nothing left to do, so
@@ -139,6 +140,13 @@ private:
                 if (!ChooserChoose(c.text, true, &why))
                     Echo("script line " + std::to_string(c.line) + ": cannot choose " + Narrow(c.text) + ": " + why +
                          "\n");
+                break;
+            }
+            case ScriptCommand::ChooseFolder: {
+                std::string why;
+                if (!ChooserChooseFolder(c.text, &why))
+                    Echo("script line " + std::to_string(c.line) + ": cannot choose folder " + Narrow(c.text) + ": " +
+                         why + "\n");
                 break;
             }
             case ScriptCommand::Call:

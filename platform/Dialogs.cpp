@@ -55,20 +55,26 @@ HWND CreateFromTemplate(HINSTANCE instance, LPCWSTR templateName, HWND owner, DL
 LRESULT DialogWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Window* w = FromHandle(hwnd);
     if (!w) return 0;
+    // The program's procedure comes first, and what it handles is done; only
+    // WM_DESTROY always goes on below, so the template's font goes with the
+    // window whatever the procedure did.
     if (w->dlgProc) {
         INT_PTR r = w->dlgProc(hwnd, msg, wParam, lParam);
         if (msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORDLG) {
             if (r) return r;
-        } else if (r) {
+        } else if (r && msg != WM_DESTROY) {
             return 0;
         }
     }
     if (!(w = FromHandle(hwnd))) return 0;
     switch (msg) {
         case WM_ERASEBKGND: {
+            // The background is the brush the procedure gives for WM_CTLCOLORDLG, white without one.
+            HBRUSH brush = nullptr;
+            if (w->dlgProc) brush = (HBRUSH)w->dlgProc(hwnd, WM_CTLCOLORDLG, wParam, (LPARAM)hwnd);
             RECT rc;
             GetClientRect(hwnd, &rc);
-            FillRect((HDC)wParam, &rc, GetStockObject(WHITE_BRUSH));
+            FillRect((HDC)wParam, &rc, brush ? brush : GetStockObject(WHITE_BRUSH));
             return 1;
         }
         case WM_CLOSE:

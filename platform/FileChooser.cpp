@@ -1,8 +1,10 @@
-// The picture chooser behind GetOpenFileNameEx: a full-screen, touch-driven
-// browser of "My Storage". Folders and pictures fill a three-column grid of
-// thumbnails; a drag scrolls it, a tap opens a folder or picks a picture. The
-// top row shows where the user is, an "Up" control and the file-type filter;
-// the bottom strip looks like the soft-key bar and holds "Cancel" and "Up".
+// The full-screen chooser of "My Storage", in two kinds: the picture chooser
+// behind GetOpenFileNameEx and the folder picker DirselaSingle. Folders (and,
+// choosing a picture, the pictures) fill a three-column grid of thumbnails; a
+// drag scrolls it, a tap opens a folder or picks a picture. The top row shows
+// where the user is, an "Up" control and, for pictures, the file-type filter.
+// The bottom strip looks like the soft-key bar: "Cancel", and "Up" choosing a
+// picture or "Choose" (the folder shown) choosing a folder.
 //
 // Thumbnails are read lazily when their cell is first drawn and kept for the
 // dialog's lifetime. The program registers the reader (SetThumbnailReader), so
@@ -10,17 +12,15 @@
 // cannot read shows a "broken picture" sign.
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <cwchar>
-#include <cwctype>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "platform/Backend.h"
+#include "platform/ChooserParts.h"
 #include "platform/WindowManager.h"
 
 namespace platform {
@@ -28,8 +28,15 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace chooser;
 
 constexpr wchar_t kChooserClass[] = L"PictureChooser";
+constexpr wchar_t kFolderPickerTitle[] = L"Choose Folder";
+// Where the folder picker leaves its choice for the program, and the longest
+// path (in characters, without the terminator) the program reads back whole.
+constexpr wchar_t kFolderPickerKey[] = L"Software\\Korvex\\Filora\\Dirsela";
+constexpr wchar_t kFolderPickerValue[] = L"Folder_Path_0";
+constexpr size_t kMaxChosenFolderChars = 259;
 constexpr wchar_t kStorageLabel[] = L"My Storage";
 constexpr wchar_t kCrumbSeparator[] = L" \u203A ";
 
@@ -45,8 +52,6 @@ constexpr int kGridHeight = kGridBottom - kGridTop;
 constexpr int kColumns = 3;
 constexpr int kCellWidth = kWidth / kColumns;
 constexpr int kCellHeight = 160;
-constexpr int kThumbWidth = 140;
-constexpr int kThumbHeight = 110;
 constexpr int kThumbTop = 10;  // thumbnail box inside its cell
 constexpr int kNameTop = 124;  // name line inside its cell
 constexpr int kNameBottom = 152;
@@ -54,17 +59,6 @@ constexpr int kGridEndPadding = 8;  // room under the last row
 constexpr int kDragThreshold = 10;  // stylus travel that turns a tap into a scroll
 constexpr RECT kHeaderUpRect{8, 8, 84, kHeaderHeight - 8};
 constexpr RECT kFilterRect{kWidth - 8 - 176, 8, kWidth - 8, kHeaderHeight - 8};  // room for "JPEG Files"
-
-constexpr COLORREF kBackground = RGB(0x1E, 0x1F, 0x22);
-constexpr COLORREF kBarColour = RGB(0x2A, 0x2C, 0x30);
-constexpr COLORREF kButtonColour = RGB(0x34, 0x37, 0x3D);
-constexpr COLORREF kAccent = RGB(0xF0, 0x8C, 0x1E);
-constexpr COLORREF kPressedCell = RGB(0x6A, 0x44, 0x1A);
-constexpr COLORREF kText = RGB(0xF2, 0xF2, 0xF2);
-constexpr COLORREF kDimText = RGB(0x9C, 0xA0, 0xA8);
-constexpr COLORREF kTextOnAccent = RGB(0x20, 0x20, 0x20);
-constexpr COLORREF kDivider = RGB(0x3A, 0x3D, 0x44);
-constexpr COLORREF kLoading = RGB(0x2A, 0x2C, 0x30);
 
 // A bound on memory for folders with thousands of pictures.
 constexpr size_t kMaxCachedThumbs = 2000;
@@ -79,283 +73,13 @@ constexpr int kHeaderUp = -2;
 constexpr int kFilterButton = -3;
 constexpr int kCancelButton = -4;
 constexpr int kFooterUp = -5;
-
-// ---------------------------------------------------------------------------
-// Text and paths
-
-std::wstring Lower(std::wstring s) {
-    for (wchar_t& c : s) c = (wchar_t)towlower(c);
-    return s;
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
-    return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-// An absolute, lexically normal form without a trailing separator.
-std::string NormalPath(const std::string& path) {
-    std::error_code ec;
-    fs::path p = fs::path(path);
-    if (p.is_relative()) {
-        fs::path abs = fs::absolute(p, ec);
-        if (!ec) p = abs;
-    }
-    std::string s = p.lexically_normal().string();
-    while (s.size() > 1 && s.back() == '/') s.pop_back();
-    return s;
-}
-
-bool IsDirectory(const std::string& path) {
-    std::error_code ec;
-    return fs::is_directory(path, ec);
-}
-
-// Components of `path` below `base`, when `path` is `base` or lies inside it.
-bool RelativeParts(const std::string& base, const std::string& path, std::vector<std::string>& parts) {
-    parts.clear();
-    if (path == base) return true;
-    std::string prefix = base == "/" ? base : base + "/";
-    if (path.compare(0, prefix.size(), prefix) != 0) return false;
-    std::string rest = path.substr(prefix.size());
-    size_t start = 0;
-    while (start <= rest.size()) {
-        size_t slash = rest.find('/', start);
-        if (slash == std::string::npos) slash = rest.size();
-        if (slash > start) parts.push_back(rest.substr(start, slash - start));
-        start = slash + 1;
-    }
-    return true;
-}
-
-// Wildcard match of a file name ('*' any run, '?' one character), ignoring case.
-bool WildcardMatch(const wchar_t* pattern, const wchar_t* name) {
-    const wchar_t* star = nullptr;
-    const wchar_t* resume = nullptr;
-    while (*name) {
-        if (*pattern == L'*') {
-            star = pattern++;
-            resume = name;
-        } else if (*pattern == L'?' || (*pattern && towlower(*pattern) == towlower(*name))) {
-            pattern++;
-            name++;
-        } else if (star) {
-            pattern = star + 1;
-            name = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (*pattern == L'*') pattern++;
-    return *pattern == 0;
-}
-
-struct Filter {
-    std::wstring name;
-    std::vector<std::wstring> patterns;  // empty: every file
-
-    bool Matches(const std::wstring& file) const {
-        if (patterns.empty()) return true;
-        for (const auto& p : patterns)
-            if (WildcardMatch(p.c_str(), file.c_str())) return true;
-        return false;
-    }
-};
-
-// Reads the program's pairs of "name\0pattern\0" ended by an empty string.
-// Patterns may list several globs separated by ';'; "*.*" and "*" take every
-// file, those without an extension too.
-std::vector<Filter> ParseFilters(LPCWSTR filterText) {
-    std::vector<Filter> out;
-    for (const wchar_t* p = filterText; p && *p;) {
-        Filter f;
-        f.name = p;
-        p += wcslen(p) + 1;
-        std::wstring patterns = p;
-        p += *p ? wcslen(p) + 1 : 0;
-        bool every = false;
-        size_t start = 0;
-        while (start <= patterns.size()) {
-            size_t semi = patterns.find(L';', start);
-            if (semi == std::wstring::npos) semi = patterns.size();
-            std::wstring one = patterns.substr(start, semi - start);
-            while (!one.empty() && one.front() == L' ') one.erase(0, 1);
-            while (!one.empty() && one.back() == L' ') one.pop_back();
-            if (one == L"*.*" || one == L"*") every = true;
-            if (!one.empty()) f.patterns.push_back(one);
-            start = semi + 1;
-        }
-        if (every || f.patterns.empty()) f.patterns.clear();
-        out.push_back(std::move(f));
-        if (!*p) break;
-    }
-    if (out.empty()) out.push_back(Filter{L"All", {}});
-    return out;
-}
-
-// ---------------------------------------------------------------------------
-// Thumbnails
-
-enum class ThumbKind { Picture, Broken, Document, Unknown };
-
-struct Thumb {
-    ThumbKind kind = ThumbKind::Broken;
-    int width = 0, height = 0;
-    std::vector<uint8_t> bgr;  // top-down rows of width * 3 bytes, padded to 4
-    int Stride() const { return (width * 3 + 3) & ~3; }
-};
-
-bool HasPictureExtension(const std::wstring& name) {
-    static const wchar_t* const kPictures[] = {L".jpg", L".jpeg", L".jpe", L".bmp", L".png", L".gif", L".dib"};
-    std::wstring lower = Lower(name);
-    for (const wchar_t* ext : kPictures) {
-        size_t len = wcslen(ext);
-        if (lower.size() > len && lower.compare(lower.size() - len, len, ext) == 0) return true;
-    }
-    return false;
-}
-
-ThumbnailReader g_thumbnailReader = nullptr;
-
-// A picture the program reads shows its thumbnail; one it does not read shows
-// the broken-picture sign when its name says picture, a page otherwise. With no
-// reader registered, pictures show the plain picture sign.
-Thumb LoadThumb(const std::string& path, const std::wstring& name) {
-    Thumb thumb;
-    const bool picture = HasPictureExtension(name);
-    if (!g_thumbnailReader) {
-        thumb.kind = picture ? ThumbKind::Unknown : ThumbKind::Document;
-        return thumb;
-    }
-    int w = 0, h = 0;
-    uint8_t* bgr = g_thumbnailReader(Widen(path).c_str(), kThumbWidth, kThumbHeight, &w, &h);
-    if (!bgr || w <= 0 || h <= 0 || w > kThumbWidth || h > kThumbHeight) {
-        free(bgr);
-        thumb.kind = picture ? ThumbKind::Broken : ThumbKind::Document;
-        return thumb;
-    }
-    thumb.kind = ThumbKind::Picture;
-    thumb.width = w;
-    thumb.height = h;
-    thumb.bgr.assign((size_t)thumb.Stride() * h, 0);
-    for (int y = 0; y < h; y++) memcpy(&thumb.bgr[(size_t)y * thumb.Stride()], bgr + (size_t)y * w * 3, (size_t)w * 3);
-    free(bgr);
-    return thumb;
-}
-
-// ---------------------------------------------------------------------------
-// Drawing helpers
-
-void Fill(HDC dc, int l, int t, int r, int b, COLORREF colour) {
-    RECT rc{l, t, r, b};
-    HBRUSH brush = CreateSolidBrush(colour);
-    FillRect(dc, &rc, brush);
-    DeleteObject(brush);
-}
-
-// A filled rectangle with softly cut corners.
-void FillRounded(HDC dc, const RECT& rc, COLORREF colour) {
-    static const int kInset[] = {3, 2, 1, 1};
-    int h = rc.bottom - rc.top;
-    HBRUSH brush = CreateSolidBrush(colour);
-    for (int i = 0; i < 4 && i < h / 2; i++) {
-        RECT top{rc.left + kInset[i], rc.top + i, rc.right - kInset[i], rc.top + i + 1};
-        RECT bottom{rc.left + kInset[i], rc.bottom - 1 - i, rc.right - kInset[i], rc.bottom - i};
-        FillRect(dc, &top, brush);
-        FillRect(dc, &bottom, brush);
-    }
-    RECT middle{rc.left, rc.top + 4, rc.right, rc.bottom - 4};
-    if (middle.bottom > middle.top) FillRect(dc, &middle, brush);
-    DeleteObject(brush);
-}
-
-void Frame(HDC dc, const RECT& rc, int thickness, COLORREF colour) {
-    Fill(dc, rc.left, rc.top, rc.right, rc.top + thickness, colour);
-    Fill(dc, rc.left, rc.bottom - thickness, rc.right, rc.bottom, colour);
-    Fill(dc, rc.left, rc.top + thickness, rc.left + thickness, rc.bottom - thickness, colour);
-    Fill(dc, rc.right - thickness, rc.top + thickness, rc.right, rc.bottom - thickness, colour);
-}
-
-void DrawPolyline(HDC dc, const POINT* pts, int count, int width, COLORREF colour) {
-    HPEN pen = CreatePen(PS_SOLID, width, colour);
-    HGDIOBJ old = SelectObject(dc, pen);
-    MoveToEx(dc, pts[0].x, pts[0].y, nullptr);
-    for (int i = 1; i < count; i++) LineTo(dc, pts[i].x, pts[i].y);
-    SelectObject(dc, old);
-    DeleteObject(pen);
-}
-
-void Text(HDC dc, HFONT font, const std::wstring& text, RECT rc, COLORREF colour, UINT format) {
-    HGDIOBJ old = SelectObject(dc, font);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, colour);
-    DrawText(dc, text.c_str(), (int)text.size(), &rc, format | DT_SINGLELINE);
-    SelectObject(dc, old);
-}
-
-int TextWidth(HDC dc, HFONT font, const std::wstring& text) {
-    HGDIOBJ old = SelectObject(dc, font);
-    SIZE size{0, 0};
-    GetTextExtentPoint32(dc, text.c_str(), (int)text.size(), &size);
-    SelectObject(dc, old);
-    return size.cx;
-}
-
-HFONT MakeFont(int height, int weight) {
-    LOGFONT lf{};
-    lf.lfHeight = -height;
-    lf.lfWeight = weight;
-    wcscpy(lf.lfFaceName, L"Tahoma");
-    return CreateFontIndirect(&lf);
-}
-
-// A folder drawn into the thumbnail box: the back with its tab, the front flap.
-void DrawFolderIcon(HDC dc, int bx, int by) {
-    int x = bx + (kThumbWidth - 112) / 2, y = by + (kThumbHeight - 84) / 2;
-    FillRounded(dc, RECT{x, y, x + 46, y + 20}, RGB(0xC2, 0x74, 0x1C));
-    FillRounded(dc, RECT{x, y + 8, x + 112, y + 84}, RGB(0xC2, 0x74, 0x1C));
-    FillRounded(dc, RECT{x, y + 22, x + 112, y + 84}, RGB(0xF2, 0xA6, 0x3A));
-    Fill(dc, x + 3, y + 22, x + 109, y + 24, RGB(0xF8, 0xC4, 0x6C));
-}
-
-// A picture frame with hills and a sun. With a crack through it, it marks a
-// file that should be a picture but could not be read.
-void DrawPictureIcon(HDC dc, int bx, int by, bool cracked) {
-    int x = bx + (kThumbWidth - 88) / 2, y = by + (kThumbHeight - 70) / 2;
-    FillRounded(dc, RECT{x, y, x + 88, y + 70}, RGB(0x6A, 0x6D, 0x74));
-    Fill(dc, x + 3, y + 3, x + 85, y + 67, RGB(0x30, 0x32, 0x37));
-    Fill(dc, x + 60, y + 12, x + 70, y + 22, RGB(0x8C, 0x90, 0x98));  // the sun
-    const POINT hills[] = {{x + 8, y + 58}, {x + 28, y + 32}, {x + 42, y + 48}, {x + 54, y + 38}, {x + 80, y + 58}};
-    DrawPolyline(dc, hills, 5, 2, RGB(0x8C, 0x90, 0x98));
-    if (!cracked) return;
-    const POINT crack[] = {{x + 50, y - 2}, {x + 42, y + 20}, {x + 52, y + 34}, {x + 40, y + 52}, {x + 46, y + 72}};
-    DrawPolyline(dc, crack, 5, 3, RGB(0xE0, 0x5A, 0x48));
-}
-
-// A page with a folded corner and the file's extension: a file that is not a
-// picture (the "all files" filter shows those too).
-void DrawDocumentIcon(HDC dc, HFONT font, int bx, int by, const std::wstring& name) {
-    int x = bx + (kThumbWidth - 68) / 2, y = by + (kThumbHeight - 88) / 2;
-    Fill(dc, x, y, x + 68, y + 88, RGB(0xD8, 0xDA, 0xDE));
-    Fill(dc, x + 50, y, x + 68, y + 18, kBackground);
-    Fill(dc, x + 50, y, x + 52, y + 18, RGB(0xA8, 0xAB, 0xB2));
-    Fill(dc, x + 50, y + 16, x + 68, y + 18, RGB(0xA8, 0xAB, 0xB2));
-    size_t dot = name.rfind(L'.');
-    if (dot != std::wstring::npos && dot + 1 < name.size() && name.size() - dot <= 6) {
-        std::wstring ext = name.substr(dot + 1);
-        for (wchar_t& c : ext) c = (wchar_t)towupper(c);
-        Text(dc, font, ext, RECT{x, y + 40, x + 68, y + 70}, RGB(0x40, 0x43, 0x4A), DT_CENTER | DT_VCENTER);
-    }
-}
-
-// An upward chevron for the "Up" controls.
-void DrawUpChevron(HDC dc, int cx, int cy, COLORREF colour) {
-    const POINT pts[] = {{cx - 7, cy + 4}, {cx, cy - 3}, {cx + 7, cy + 4}};
-    DrawPolyline(dc, pts, 3, 3, colour);
-}
+constexpr int kChooseButton = -6;  // the folder picker's "Choose"
 
 // ---------------------------------------------------------------------------
 // The chooser
+
+// What the chooser is asked for.
+enum class ChooserMode { Files, Folders };
 
 struct Entry {
     std::string name;    // as stored on disk
@@ -368,11 +92,28 @@ Chooser* g_open = nullptr;  // the chooser whose loop is running, for scripted c
 
 class Chooser {
 public:
-    explicit Chooser(OPENFILENAMEEX* ofn) : ofn_(ofn) {
+    // A picture chooser that fills in `ofn` when the user picks a file.
+    explicit Chooser(OPENFILENAMEEX* ofn) : mode_(ChooserMode::Files), ofn_(ofn) {
         filters_ = ParseFilters(ofn->lpstrFilter);
         filter_ = ofn->nFilterIndex >= 1 && ofn->nFilterIndex <= filters_.size() ? ofn->nFilterIndex - 1 : 0;
         root_ = NormalPath(StorageRoot());
         SetStartFolder(ofn->lpstrInitialDir);
+        Prepare();
+    }
+
+    // A folder picker of "My Storage", opening on `startFolder` when that is
+    // a folder inside it (the last choice), else on "My Storage" itself.
+    explicit Chooser(const std::wstring& startFolder) : mode_(ChooserMode::Folders), ofn_(nullptr) {
+        filters_ = {Filter{L"Folders", {}}};
+        root_ = NormalPath(StorageRoot());
+        std::vector<std::string> parts;
+        std::string start = startFolder.empty() ? std::string() : NormalPath(Narrow(startFolder));
+        bool inside = !start.empty() && RelativeParts(root_, start, parts) && IsDirectory(start);
+        SetStartFolder(inside ? Widen(start).c_str() : nullptr);
+        Prepare();
+    }
+
+    void Prepare() {
         fontButton_ = MakeFont(28, FW_BOLD);
         fontHeader_ = MakeFont(22, FW_BOLD);
         fontName_ = MakeFont(19, FW_NORMAL);
@@ -392,6 +133,7 @@ public:
     HWND hwnd = nullptr;
     bool done = false;
     BOOL result = FALSE;
+    std::wstring chosenFolder;  // the folder picker's choice
 
     LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         switch (msg) {
@@ -423,7 +165,12 @@ public:
                 return 0;
             case WM_COMMAND:
                 if (LOWORD(wParam) == IDCANCEL) Finish(FALSE);
-                if (LOWORD(wParam) == IDOK && selected_ >= 0) Activate(selected_);
+                if (LOWORD(wParam) == IDOK) {
+                    if (mode_ == ChooserMode::Folders)
+                        ChooseHere();
+                    else if (selected_ >= 0)
+                        Activate(selected_);
+                }
                 return 0;
             case WM_CLOSE:
                 Finish(FALSE);
@@ -439,6 +186,50 @@ public:
     // stepping the filter button on, as a user would; `why` then says what
     // stood in the way when the choice fails.
     bool ChooseByName(const std::wstring& path, bool switchFilter = false, std::string* why = nullptr) {
+        std::vector<std::wstring> parts = PathParts(path);
+        if (parts.empty()) return Refuse(why, "no name given");
+        const Place saved = Here();
+        std::string reason;
+        if (!Walk(parts, parts.size() - 1, reason)) return Back(saved, why, reason);
+        const std::wstring& name = parts.back();
+        if (name == L"..") {
+            if (!CanGoUp()) return Back(saved, why, "already at the top of " + Narrow(baseLabel_));
+            GoUp();
+            return true;
+        }
+        int index = Find(name);
+        if (index < 0 && switchFilter && mode_ == ChooserMode::Files) index = ShowByFilter(name, reason);
+        if (index < 0) return Back(saved, why, reason.empty() ? "no " + Narrow(name) + " in " + Folder() : reason);
+        Activate(index);
+        return true;
+    }
+
+    // The folder picker's choice made by name: the folder `path` ("sub",
+    // "sub/inner", ".." or "." for the folder shown) is opened as taps would
+    // and chosen with "Choose". False, with the place unchanged, when it is
+    // not there or cannot be chosen; `why` then says what stood in the way.
+    bool ChooseFolderByName(const std::wstring& path, std::string* why = nullptr) {
+        if (mode_ != ChooserMode::Folders) return Refuse(why, "the open chooser picks a picture, not a folder");
+        std::vector<std::wstring> parts = PathParts(path);
+        const Place saved = Here();
+        std::string reason;
+        if (!Walk(parts, parts.size(), reason)) return Back(saved, why, reason);
+        if (!CanChooseHere())
+            return Back(saved, why,
+                        Folder() + (IsDirectory(Folder()) ? " cannot be chosen: its path is too long" : " is gone"));
+        ChooseHere();
+        return true;
+    }
+
+private:
+    static bool Refuse(std::string* why, const std::string& reason) {
+        if (why) *why = reason;
+        return false;
+    }
+
+    // The components of a scripted path, '/' or '\\' between them; "." and
+    // empty ones name the folder they are in and drop out.
+    static std::vector<std::wstring> PathParts(const std::wstring& path) {
         std::vector<std::wstring> parts;
         size_t start = 0;
         while (start <= path.size()) {
@@ -448,45 +239,54 @@ public:
             if (!part.empty() && part != L".") parts.push_back(part);
             start = sep + 1;
         }
-        if (parts.empty()) return Refuse(why, "no name given");
-        std::vector<std::string> savedCrumbs = crumbs_;
-        size_t savedFilter = filter_;
-        int savedScroll = scroll_, savedSelected = selected_;
-        for (size_t i = 0; i < parts.size(); i++) {
-            bool last = i + 1 == parts.size();
-            bool ok;
-            std::string reason;
-            if (parts[i] == L"..") {
-                ok = CanGoUp();
-                if (ok) GoUp();
-                reason = "already at the top of " + Narrow(baseLabel_);
-            } else {
-                int index = Find(parts[i]);
-                if (index < 0 && last && switchFilter) index = ShowByFilter(parts[i], reason);
-                if (index < 0 && reason.empty()) reason = "no " + Narrow(parts[i]) + " in " + Folder();
-                ok = index >= 0 && (last || entries_[index].folder);
-                if (index >= 0 && !ok) reason = Narrow(parts[i]) + " is not a folder";
-                if (ok) Activate(index);
-            }
-            if (!ok) {
-                if (crumbs_ != savedCrumbs || filter_ != savedFilter) {
-                    crumbs_ = savedCrumbs;
-                    filter_ = savedFilter;
-                    List();
-                }
-                scroll_ = savedScroll;
-                selected_ = savedSelected;
-                Invalidate();
-                return Refuse(why, reason);
-            }
-        }
-        return true;
+        return parts;
     }
 
-private:
-    static bool Refuse(std::string* why, const std::string& reason) {
-        if (why) *why = reason;
-        return false;
+    // Where the user is, so that a scripted choice that fails leaves it as it was.
+    struct Place {
+        std::vector<std::string> crumbs;
+        size_t filter;
+        int scroll, selected;
+    };
+
+    Place Here() const { return Place{crumbs_, filter_, scroll_, selected_}; }
+
+    bool Back(const Place& place, std::string* why, const std::string& reason) {
+        if (crumbs_ != place.crumbs || filter_ != place.filter) {
+            crumbs_ = place.crumbs;
+            filter_ = place.filter;
+            List();
+        }
+        scroll_ = place.scroll;
+        selected_ = place.selected;
+        Invalidate();
+        return Refuse(why, reason);
+    }
+
+    // Opens the first `count` of `parts` as folders (".." goes up), as taps
+    // would; false with `why` at the first that is not a folder listed here.
+    bool Walk(const std::vector<std::wstring>& parts, size_t count, std::string& why) {
+        for (size_t i = 0; i < count; i++) {
+            if (parts[i] == L"..") {
+                if (!CanGoUp()) {
+                    why = "already at the top of " + Narrow(baseLabel_);
+                    return false;
+                }
+                GoUp();
+                continue;
+            }
+            int index = Find(parts[i]);
+            if (index < 0) {
+                why = "no " + Narrow(parts[i]) + " in " + Folder();
+                return false;
+            }
+            if (!entries_[index].folder) {
+                why = Narrow(parts[i]) + " is not a folder";
+                return false;
+            }
+            Activate(index);
+        }
+        return true;
     }
 
     // Steps the filter on until the file `name` of the current folder is
@@ -564,7 +364,7 @@ private:
             std::error_code kindError;
             if (it->is_directory(kindError)) {
                 e.folder = true;
-            } else if (!it->is_regular_file(kindError) || !filter.Matches(e.label)) {
+            } else if (mode_ == ChooserMode::Folders || !it->is_regular_file(kindError) || !filter.Matches(e.label)) {
                 continue;
             }
             entries_.push_back(std::move(e));
@@ -641,6 +441,19 @@ private:
         Finish(TRUE);
     }
 
+    // The folder picker hands over the folder shown, while it is there and its
+    // path fits what the program reads back.
+    bool CanChooseHere() const {
+        return mode_ == ChooserMode::Folders && Widen(Folder()).size() <= kMaxChosenFolderChars &&
+               IsDirectory(Folder());
+    }
+
+    void ChooseHere() {
+        if (!CanChooseHere()) return;
+        chosenFolder = Widen(Folder());
+        Finish(TRUE);
+    }
+
     void Finish(BOOL chosen) {
         if (done) return;
         done = true;
@@ -662,6 +475,8 @@ private:
             NextFilter();
         } else if (target == kCancelButton) {
             Finish(FALSE);
+        } else if (target == kChooseButton) {
+            ChooseHere();
         }
     }
 
@@ -696,12 +511,13 @@ private:
         POINT pt{x, y};
         if (y < kGridTop) {
             if (CanGoUp() && PtInRect(&kHeaderUpRect, pt)) return kHeaderUp;
-            if (PtInRect(&kFilterRect, pt)) return kFilterButton;
+            if (mode_ == ChooserMode::Files && PtInRect(&kFilterRect, pt)) return kFilterButton;
             return kNothing;
         }
         if (y >= kGridBottom) {
             if (y >= kHeight || x < 0 || x >= kWidth) return kNothing;
             if (x < kWidth / 2) return kCancelButton;
+            if (mode_ == ChooserMode::Folders) return CanChooseHere() ? kChooseButton : kNothing;
             return CanGoUp() ? kFooterUp : kNothing;
         }
         if (x < 0 || x >= kWidth) return kNothing;
@@ -763,11 +579,21 @@ private:
                 Finish(FALSE);
                 return;
             case VK_F2:
+                if (mode_ == ChooserMode::Folders)
+                    ChooseHere();
+                else
+                    GoUp();
+                return;
             case VK_BACK:
                 GoUp();
                 return;
             case VK_RETURN:
-                if (selected_ >= 0 && selected_ < count) Activate(selected_);
+                // Return opens the folder the keyboard selected; with none
+                // selected, the folder picker chooses the folder shown.
+                if (selected_ >= 0 && selected_ < count)
+                    Activate(selected_);
+                else if (mode_ == ChooserMode::Folders)
+                    ChooseHere();
                 return;
             case VK_LEFT:
                 move = -1;
@@ -904,9 +730,13 @@ private:
     void PaintEmpty(HDC dc) {
         std::wstring where = crumbs_.empty() ? baseLabel_ : Widen(crumbs_.back());
         int mid = kGridTop + kGridHeight / 2 - 40;
-        DrawPictureIcon(dc, kWidth / 2 - kThumbWidth / 2, mid - kThumbHeight - 10, false);
-        Text(dc, fontMessage_, L"No pictures in " + where, RECT{16, mid, kWidth - 16, mid + 36}, kText,
-             DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS);
+        const bool folders = mode_ == ChooserMode::Folders;
+        if (folders)
+            DrawFolderIcon(dc, kWidth / 2 - kThumbWidth / 2, mid - kThumbHeight - 10);
+        else
+            DrawPictureIcon(dc, kWidth / 2 - kThumbWidth / 2, mid - kThumbHeight - 10, false);
+        Text(dc, fontMessage_, (folders ? L"No folders in " : L"No pictures in ") + where,
+             RECT{16, mid, kWidth - 16, mid + 36}, kText, DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS);
         Text(dc, fontSmall_, Widen(Folder()), RECT{16, mid + 40, kWidth - 16, mid + 64}, kDimText,
              DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS);
         if (listed_ && !filters_[filter_].patterns.empty())
@@ -946,7 +776,8 @@ private:
         }
         // The location: "My Storage" at the top; inside a folder, the path to
         // it in small print over the folder's own name.
-        int textRight = kFilterRect.left - 10;
+        const bool files = mode_ == ChooserMode::Files;
+        int textRight = files ? kFilterRect.left - 10 : kWidth - 16;
         if (crumbs_.empty()) {
             Text(dc, fontHeader_, baseLabel_, RECT{textLeft, 0, textRight, kHeaderHeight}, kText,
                  DT_LEFT | DT_VCENTER | DT_END_ELLIPSIS);
@@ -956,6 +787,7 @@ private:
             Text(dc, fontHeader_, Widen(crumbs_.back()), RECT{textLeft, 25, textRight, kHeaderHeight - 5}, kText,
                  DT_LEFT | DT_VCENTER | DT_END_ELLIPSIS);
         }
+        if (!files) return;
         bool pressed = pressing && pressed_ == kFilterButton;
         COLORREF ink = pressed ? kTextOnAccent : kText;
         PaintButton(dc, kFilterRect, pressed);
@@ -968,15 +800,20 @@ private:
              DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS);
     }
 
-    // The shell's soft-key bar with "Cancel" and, below a subfolder, "Up".
+    // The shell's soft-key bar with "Cancel" and, choosing a picture below a
+    // subfolder, "Up"; choosing a folder, "Choose" while the folder shown can be.
     void PaintFooter(HDC dc) {
         const bool pressing = down_ && pressedHot_;
-        const wchar_t* keys[2] = {L"Cancel", CanGoUp() ? L"Up" : nullptr};
-        const int pressed = !pressing ? -1 : pressed_ == kCancelButton ? 0 : pressed_ == kFooterUp ? 1 : -1;
+        const wchar_t* second =
+            mode_ == ChooserMode::Folders ? (CanChooseHere() ? L"Choose" : nullptr) : (CanGoUp() ? L"Up" : nullptr);
+        const wchar_t* keys[2] = {L"Cancel", second};
+        const bool secondPressed = pressed_ == kFooterUp || pressed_ == kChooseButton;
+        const int pressed = !pressing ? -1 : pressed_ == kCancelButton ? 0 : secondPressed ? 1 : -1;
         DrawSoftKeyBar(dc, RECT{0, kGridBottom, kWidth, kHeight}, keys, pressed);
     }
 
-    OPENFILENAMEEX* ofn_;
+    ChooserMode mode_;
+    OPENFILENAMEEX* ofn_;  // the picture chooser's record
     std::vector<Filter> filters_;
     size_t filter_ = 0;
     std::string root_;                 // "My Storage" on disk
@@ -1025,6 +862,33 @@ LRESULT ChooserProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
+// Runs `chooser` modally over `owner` like DialogBoxParam: the owner takes no
+// input until the chooser ends, and a WM_QUIT that ends the wait is passed on
+// to the program's own loop. True when the user chose.
+bool RunChooser(Chooser& chooser, HWND owner, LPCWSTR title, HINSTANCE instance) {
+    HWND hwnd = CreateWindowEx(0, kChooserClass, title, WS_POPUP, 0, kTaskBarHeight, kWidth, kHeight, owner, nullptr,
+                               instance, &chooser);
+    if (!hwnd) return false;
+    Chooser* outer = g_open;
+    g_open = &chooser;
+    bool ownerWasEnabled = owner && !EnableWindow(owner, FALSE);
+    if (GetCapture()) ReleaseCapture();
+    HWND oldFocus = SetFocus(hwnd);
+    RunModal(hwnd, owner, ownerWasEnabled, [&] { return chooser.done; });
+    g_open = outer;
+    if (oldFocus && IsWindow(oldFocus)) SetFocus(oldFocus);
+    return chooser.done && chooser.result;
+}
+
+Chooser* OpenChooser(std::string* why) {
+    Chooser* chooser = g_open;
+    if (!chooser || chooser->done || !chooser->hwnd) {
+        if (why) *why = "no chooser is open";
+        return nullptr;
+    }
+    return chooser;
+}
+
 }  // namespace
 
 // Safe to call again: a second registration is refused and the first stays.
@@ -1037,42 +901,43 @@ void RegisterChooserClass() {
     SetLastError(lastError);
 }
 
-void SetThumbnailReader(ThumbnailReader reader) {
-    g_thumbnailReader = reader;
+bool ChooserChoose(const std::wstring& name, bool switchFilter, std::string* why) {
+    Chooser* chooser = OpenChooser(why);
+    return chooser && chooser->ChooseByName(name, switchFilter, why);
 }
 
-bool ChooserChoose(const std::wstring& name, bool switchFilter, std::string* why) {
-    Chooser* chooser = g_open;
-    if (!chooser || chooser->done || !chooser->hwnd) {
-        if (why) *why = "no picture chooser is open";
-        return false;
-    }
-    return chooser->ChooseByName(name, switchFilter, why);
+bool ChooserChooseFolder(const std::wstring& path, std::string* why) {
+    Chooser* chooser = OpenChooser(why);
+    return chooser && chooser->ChooseFolderByName(path, why);
 }
 
 }  // namespace platform
 
 using namespace platform;
 
-// Runs modally over the owner like DialogBoxParam: the owner takes no input
-// until the chooser ends, and a WM_QUIT that ends the wait is passed on to
-// the program's own loop.
 BOOL GetOpenFileNameEx(OPENFILENAMEEX* ofn) {
     if (!ofn || !ofn->lpstrFile || ofn->nMaxFile == 0) return FALSE;
     RegisterChooserClass();
     HWND owner = ofn->hwndOwner && IsWindow(ofn->hwndOwner) ? ofn->hwndOwner : nullptr;
     Chooser chooser(ofn);
     LPCWSTR title = ofn->lpstrTitle && *ofn->lpstrTitle ? ofn->lpstrTitle : L"Open";
-    HWND hwnd = CreateWindowEx(0, kChooserClass, title, WS_POPUP, 0, kTaskBarHeight, kWidth, kHeight, owner, nullptr,
-                               ofn->hInstance, &chooser);
-    if (!hwnd) return FALSE;
-    Chooser* outer = g_open;
-    g_open = &chooser;
-    bool ownerWasEnabled = owner && !EnableWindow(owner, FALSE);
-    if (GetCapture()) ReleaseCapture();
-    HWND oldFocus = SetFocus(hwnd);
-    RunModal(hwnd, owner, ownerWasEnabled, [&] { return chooser.done; });
-    g_open = outer;
-    if (oldFocus && IsWindow(oldFocus)) SetFocus(oldFocus);
-    return chooser.done ? chooser.result : FALSE;
+    return RunChooser(chooser, owner, title, ofn->hInstance) ? TRUE : FALSE;
+}
+
+// The window in front when it is called is the owner. The last folder chosen,
+// when it is still there, is where the picker opens.
+int DirselaSingle(void) {
+    RegisterChooserClass();
+    HWND owner = GetForegroundWindow();
+    wchar_t last[kMaxChosenFolderChars + 1] = {0};
+    if (FAILED(
+            SHRegQueryString(HKEY_CURRENT_USER, kFolderPickerKey, kFolderPickerValue, last, kMaxChosenFolderChars + 1)))
+        last[0] = 0;
+    Chooser chooser{std::wstring(last)};
+    if (!RunChooser(chooser, owner, kFolderPickerTitle, nullptr)) return -1;
+    // A choice the program cannot read back would leave it the previous one:
+    // that counts as no choice.
+    if (FAILED(SHRegSetString(HKEY_CURRENT_USER, kFolderPickerKey, kFolderPickerValue, chooser.chosenFolder.c_str())))
+        return -1;
+    return 0;
 }

@@ -158,14 +158,16 @@ bool ParseScript(const std::string& text, std::vector<ScriptCommand>& out, std::
         } else if (verb == "wait" || verb == "sleep") {
             c.kind = verb == "wait" ? ScriptCommand::Wait : ScriptCommand::Sleep;
             ok = static_cast<bool>(words >> c.x) && c.x >= 0;
-        } else if (verb == "key" || verb == "type" || verb == "choose" || verb == "screenshot") {
+        } else if (verb == "key" || verb == "type" || verb == "choose" || verb == "choosefolder" ||
+                   verb == "screenshot") {
             std::getline(words >> std::ws, rest);
             while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\r')) rest.pop_back();
             ok = !rest.empty();
-            c.kind = verb == "key"      ? ScriptCommand::Key
-                     : verb == "type"   ? ScriptCommand::Type
-                     : verb == "choose" ? ScriptCommand::Choose
-                                        : ScriptCommand::Screenshot;
+            c.kind = verb == "key"            ? ScriptCommand::Key
+                     : verb == "type"         ? ScriptCommand::Type
+                     : verb == "choose"       ? ScriptCommand::Choose
+                     : verb == "choosefolder" ? ScriptCommand::ChooseFolder
+                                              : ScriptCommand::Screenshot;
             c.text = Widen(rest);
             c.path = rest;
         } else if (verb == "state") {

@@ -21,13 +21,13 @@ constexpr int kScreenHeight = kTaskBarHeight + 640 + kMenuBarHeight;
 
 // One step of a headless run, read from a script line or built by a test.
 struct ScriptCommand {
-    enum Kind { Press, Move, Release, Tap, Key, Type, Wait, Sleep, Screenshot, State, Choose, Call };
+    enum Kind { Press, Move, Release, Tap, Key, Type, Wait, Sleep, Screenshot, State, Choose, Call, ChooseFolder };
     ScriptCommand() = default;
     ScriptCommand(Kind k, int px = 0, int py = 0, std::wstring t = {}) : kind(k), x(px), y(py), text(std::move(t)) {}
 
     Kind kind = State;
     int x = 0, y = 0;            // screen pixels for stylus commands; milliseconds for Wait and Sleep
-    std::wstring text;           // key name, typed text, file name
+    std::wstring text;           // key name, typed text, file or folder name
     std::string path;            // screenshot file
     std::function<void()> call;  // Call: runs inside the program's message loop
     int line = 0;

@@ -120,6 +120,11 @@ void RegisterChooserClass();
 // current filter hides is shown first by stepping the filter on, as a user
 // would. `why`, when given, receives what stood in the way of a failed choice.
 bool ChooserChoose(const std::wstring& name, bool switchFilter = false, std::string* why = nullptr);
+// In an open folder picker, opens the folder `path` ("sub", "sub/inner", "..",
+// or "." for the folder shown) as taps would and chooses it; false, with the
+// picker where it was, when no folder picker is open or the folder cannot be
+// chosen, `why` then saying what stood in the way.
+bool ChooserChooseFolder(const std::wstring& path, std::string* why = nullptr);
 // Handles keys for dialog controls (edit focus); true when consumed.
 bool RouteKeyToFocus(const MSG& msg);
 

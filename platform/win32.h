@@ -562,6 +562,12 @@ struct OPENFILENAMEEX {
 // Shows the full-screen picture chooser; 1 when the user chose a file.
 BOOL GetOpenFileNameEx(OPENFILENAMEEX* ofn);
 
+// The handset's folder picker: a full-screen browser of the folders of "My
+// Storage", modal over the window in front. Negative when the user cancelled;
+// otherwise 0, with the chosen folder's full path (at most 259 characters) in
+// the string "Folder_Path_0" of HKEY_CURRENT_USER\Software\Korvex\Filora\Dirsela.
+int DirselaSingle(void);
+
 // ---------------------------------------------------------------------------
 // COM and the imaging service (PNG decoding into 32-bit ARGB)
 #define COINIT_MULTITHREADED 0
