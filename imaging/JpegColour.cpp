@@ -31,19 +31,22 @@ bool ChooseJpegOutput(j_decompress_ptr cinfo, bool* invertedCmyk) {
            (components == 4 && cinfo->out_color_space == JCS_CMYK);
 }
 
+// One loop per layout: this runs for every row of every photo opened, and a
+// branch per pixel costs more than the copy itself.
 void JpegRowToBgr(const JSAMPLE* src, int components, bool invertedCmyk, int width, uint8_t* dst) {
-    for (int x = 0; x < width; x++, dst += 3) {
-        const JSAMPLE* s = src + static_cast<size_t>(x) * components;
-        if (components == 3) {
-            dst[0] = s[2];
-            dst[1] = s[1];
-            dst[2] = s[0];
-        } else if (components == 1) {
-            dst[0] = dst[1] = dst[2] = s[0];
-        } else {
-            dst[0] = CmykToChannel(s[2], s[3], invertedCmyk);
-            dst[1] = CmykToChannel(s[1], s[3], invertedCmyk);
-            dst[2] = CmykToChannel(s[0], s[3], invertedCmyk);
+    if (components == 3) {
+        for (int x = 0; x < width; x++, src += 3, dst += 3) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+        }
+    } else if (components == 1) {
+        for (int x = 0; x < width; x++, dst += 3) dst[0] = dst[1] = dst[2] = src[x];
+    } else {
+        for (int x = 0; x < width; x++, src += 4, dst += 3) {
+            dst[0] = CmykToChannel(src[2], src[3], invertedCmyk);
+            dst[1] = CmykToChannel(src[1], src[3], invertedCmyk);
+            dst[2] = CmykToChannel(src[0], src[3], invertedCmyk);
         }
     }
 }
