@@ -11,12 +11,17 @@
 #include "app/WinMain.h"
 #include "dialogs/MessagePanel.h"
 #include "dialogs/OpenFlow.h"
+#include "dialogs/SaveAsDialog.h"
+#include "dialogs/SavePopup.h"
+#include "imaging/BackgroundBlur.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/LoadPicture.h"
 #include "imaging/PyramidLevel.h"
 #include "imaging/ResizePicture.h"
+#include "imaging/TouchMaskEditor.h"
 #include "resources/resource_ids.h"
 #include "subject/SubjectMask.h"
+#include "subject/WorkMemory.h"
 
 AppState g_app;
 int g_level;
@@ -75,31 +80,34 @@ void PicturePath(wchar_t* path, size_t chars) {
 }
 
 // Makes `reduced` from `full` at the current level, with a fresh empty mask.
-// False when memory is short; both buffers are then left released.
+// The new buffers are allocated before the old ones are given up, so when
+// memory is short this returns false and `reduced` and `mask` are as they were.
 bool MakeReducedCopy() {
-    g_app.reduced.width = g_app.full.width >> g_level;
-    g_app.reduced.height = g_app.full.height >> g_level;
-    g_app.reduced.byteSize = g_app.reduced.width * g_app.reduced.height * 3;
-    free(g_app.reduced.pixels);
-    free(g_app.mask);
-    g_app.reduced.pixels = static_cast<uint8_t*>(calloc((size_t)g_app.reduced.byteSize, 1));
-    g_app.mask = static_cast<uint8_t*>(calloc((size_t)g_app.reduced.width * (size_t)g_app.reduced.height, 1));
-    if (!g_app.reduced.pixels || !g_app.mask) {
-        free(g_app.reduced.pixels);
-        free(g_app.mask);
-        g_app.reduced.pixels = nullptr;
-        g_app.mask = nullptr;
+    const int width = g_app.full.width >> g_level, height = g_app.full.height >> g_level;
+    const size_t pixels = (size_t)width * (size_t)height;
+    uint8_t* reduced = static_cast<uint8_t*>(WorkCalloc(pixels, 3));
+    uint8_t* mask = static_cast<uint8_t*>(WorkCalloc(pixels, 1));
+    if (!reduced || !mask) {
+        WorkFree(reduced);
+        WorkFree(mask);
         return false;
     }
+    free(g_app.reduced.pixels);
+    WorkFree(g_app.mask);
+    g_app.reduced.width = width;
+    g_app.reduced.height = height;
+    g_app.reduced.byteSize = width * height * 3;
+    g_app.reduced.pixels = reduced;
+    g_app.mask = mask;
     ResizePicture(g_app.full.pixels, g_app.full.width, g_app.full.height, g_app.reduced.pixels, g_app.reduced.width,
                   g_app.reduced.height, 1);
     return true;
 }
 
 void ReleasePictures() {
-    free(g_app.backup);
+    WorkFree(g_app.backup);
     g_app.backup = nullptr;
-    free(g_app.mask);
+    WorkFree(g_app.mask);
     g_app.mask = nullptr;
     ClearImageRecord(&g_app.reduced);
     ClearImageRecord(&g_app.full);
@@ -189,36 +197,160 @@ void OnSave() {
     Notice(saved == 1 ? L"Done" : L"Not enough storage !");
 }
 
+// Says that an operation was given up for lack of memory; the picture and the
+// state are as they were before it.
+void NoMemoryNotice() {
+    Notice(L"Not enough memory !");
+}
+
+// Saves under a new name: the folder picker chooses the folder and leaves it
+// in the registry, and the Save As dialog asks for the name and writes the file.
+void OnSaveAs() {
+    if (g_app.state == 0) return;
+    wchar_t folder[260] = {0};
+    if (DirselaSingle() < 0) return;
+    if (FAILED(
+            SHRegQueryString(HKEY_CURRENT_USER, L"Software\\Korvex\\Filora\\Dirsela", L"Folder_Path_0", folder, 260)))
+        folder[0] = 0;
+    ShowSaveAsDialog(g_app.instance, g_app.window, &g_app.full, folder);
+}
+
+// Returns to marking: the reduced copy is made again from `full` (which drops
+// the tint) with an empty mask. In the effect view the picture is first read
+// again from its file, so a saved effect stays and an unsaved one is undone.
 void OnReset() {
-    SetEditingLooks();
-    g_app.subjectFound = g_app.brushMode = g_app.showBackup = 0;
     const int state = g_app.state;
-    if (state != 1 && state != 2) return;
-    g_app.state = 1;
-    free(g_app.backup);
-    g_app.backup = nullptr;
+    if (state != 1 && state != 2) {
+        SetEditingLooks();
+        g_app.subjectFound = g_app.brushMode = g_app.showBackup = 0;
+        return;
+    }
     if (state == 2) {
         wchar_t path[kPicturePathChars] = {0}, name[255] = {0};
         PicturePath(path, kPicturePathChars);
         MultiByteToWideChar(CP_ACP, 0, g_app.full.name, (int)strnlen(g_app.full.name, 255), name, 254);
-        ClearImageRecord(&g_app.full);
-        // The picture is read again from storage, so a saved effect stays. The
-        // folder is kept: clearing and loading a record leave it alone.
-        if (LoadPicture(path, name, &g_app.full, kMaxOpenBytes) != LOAD_OK) {
+        // The file is read into a record of its own first: when it has gone or
+        // cannot be read any more, the user is told and chooses another picture
+        // instead of working on a cleared one.
+        ImageRecord fresh{};
+        memcpy(fresh.folder, g_app.full.folder, sizeof fresh.folder);
+        if (LoadPicture(path, name, &fresh, kMaxOpenBytes) != LOAD_OK) {
+            ClearImageRecord(&fresh);
             DropPicture();
+            PostMessage(g_app.window, WM_COMMAND, CMD_OPEN, 0);
             return;
         }
-    }
-    FreeRegionLabelMap();
-    if (!MakeReducedCopy()) {
-        DropPicture();
+        // The same file gives the same level; a file replaced by one of another
+        // size gets its own.
+        const int oldLevel = g_level;
+        ImageRecord old = g_app.full;
+        g_app.full = fresh;
+        g_level = PyramidLevel(std::max(fresh.width, fresh.height));
+        if (!MakeReducedCopy()) {
+            g_app.full = old;
+            g_level = oldLevel;
+            ClearImageRecord(&fresh);
+            NoMemoryNotice();
+            return;
+        }
+        ClearImageRecord(&old);
+    } else if (!MakeReducedCopy()) {
+        NoMemoryNotice();
         return;
     }
+    SetEditingLooks();
+    g_app.subjectFound = g_app.brushMode = g_app.showBackup = 0;
+    g_app.state = 1;
+    WorkFree(g_app.backup);
+    g_app.backup = nullptr;
+    FreeRegionLabelMap();
+    g_subjectRect[0] = g_subjectRect[2] = -1;
     FitView(g_app.window, g_app.reduced, &g_srcSpan, &g_app.dstSpan);
     if (state == 2) {
         Repaint();
     } else {
         PaintReducedNow();
+    }
+}
+
+// Renders the shallow depth of field on the full picture, keeping the picture
+// as loaded in `backup` for Compare. Without memory for the copy or for the
+// renderer's buffers nothing changes but a notice.
+void OnEffect() {
+    if (g_app.state != 1 || !g_app.full.pixels || !g_app.mask) return;
+    uint8_t* backup = static_cast<uint8_t*>(WorkAlloc((size_t)g_app.full.byteSize));
+    if (!backup) {
+        NoMemoryNotice();
+        return;
+    }
+    memcpy(backup, g_app.full.pixels, (size_t)g_app.full.byteSize);
+    if (!RenderBackgroundBlur(g_app.full.pixels, g_app.mask, g_app.full.pixels, g_app.full.width, g_app.full.height)) {
+        WorkFree(backup);
+        NoMemoryNotice();
+        return;
+    }
+    FreeRegionLabelMap();
+    g_app.brushMode = 0;
+    g_app.state = 2;
+    WorkFree(g_app.backup);
+    g_app.backup = backup;
+    g_app.showBackup = 0;
+    SetLook(3, LOOK_DISABLED);
+    SetLook(4, LOOK_DISABLED);
+    SetLook(5, LOOK_DISABLED);
+    SetLook(6, LOOK_ENABLED);
+    g_zoom = 1.0f;
+    FitView(g_app.window, g_app.full, &g_srcSpan, &g_app.dstSpan);
+    g_app.focus = POINT{g_app.full.width / 2, g_app.full.height / 2};
+    PaintPicture(g_app.full.pixels, g_app.full.width, g_app.full.height, 0);
+}
+
+// Switches the effect view between the effect and the picture as loaded.
+void OnCompare() {
+    if (g_app.state != 2 || !g_app.backup) return;
+    g_app.showBackup = g_app.showBackup ? 0 : 1;
+    PaintPicture(g_app.showBackup ? g_app.backup : g_app.full.pixels, g_app.full.width, g_app.full.height, 0);
+}
+
+// One touch of a brush at client point (x, y): the regions around it join the
+// subject (add) or leave it (erase), and the reduced copy is shown again with
+// the new tint.
+void BrushTouch(int x, int y, int erase) {
+    if (g_app.state != 1 || !g_app.tracking || !g_app.mask || !g_app.reduced.pixels || !g_app.full.pixels) return;
+    if (!erase) {
+        // The add brush reaches the picture's side edges from 20 pixels away, so
+        // a finger can mark a subject that touches the border.
+        if (x < 20) x = 0;
+        if (x > g_app.dstSpan.x1 - 20) x = g_app.dstSpan.x1;
+    }
+    if (!PointInSpan(x, y, g_app.dstSpan.x0, g_app.dstSpan.x1, g_app.dstSpan.y0, g_app.dstSpan.y1)) return;
+    const POINT p = MapPointTrunc(x, y, g_app.dstSpan, g_srcSpan);
+    const int width = g_app.reduced.width, height = g_app.reduced.height;
+    EditMaskByTouch(g_app.mask, width, height, p.x, p.y, erase);
+    // The tinted copy is rebuilt from the full picture by plain sampling.
+    const size_t fullStride = (size_t)g_app.full.width * 3;
+    for (int r = 0; r < height; r++) {
+        const uint8_t* src = g_app.full.pixels + ((size_t)r << g_level) * fullStride;
+        uint8_t* dst = g_app.reduced.pixels + (size_t)r * width * 3;
+        const uint8_t* marks = g_app.mask + (size_t)r * width;
+        for (int c = 0; c < width; c++, dst += 3) {
+            const uint8_t* s = src + ((size_t)c << g_level) * 3;
+            dst[0] = s[0];
+            dst[2] = s[2];
+            dst[1] = marks[c] == 1 ? (uint8_t)((s[1] + 255) / 2) : s[1];
+        }
+    }
+    PaintReducedNow();
+}
+
+void OnMove(int x, int y) {
+    if (g_app.brushMode == 2) {
+        BrushTouch(x, y, 1);
+    } else if (g_app.brushMode == 1) {
+        BrushTouch(x, y, 0);
+    } else if (g_app.tracking && (g_app.state == 1 || g_app.state == 2)) {
+        // A finger that wanders off its press point is not holding still.
+        if (abs(x - g_pressPoint.x) > 20 || abs(y - g_pressPoint.y) > 20) KillTimer(g_app.window, 180);
     }
 }
 
@@ -232,6 +364,12 @@ void RunButton(int id) {
             break;
         case 5:
             g_app.brushMode = 2;
+            break;
+        case 6:
+            OnEffect();
+            break;
+        case 7:
+            OnCompare();
             break;
         case 8:
             OnReset();
@@ -354,11 +492,14 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             OnSave();
             return 0;
         case CMD_SAVE_AS:
+            OnSaveAs();
             return 0;
         case CMD_MENU:
             if (g_app.popup) {
                 DestroyWindow(g_app.popup);
                 g_app.popup = nullptr;
+            } else {
+                g_app.popup = ShowSavePopup(g_app.instance, window);
             }
             return 0;
         case IDOK:
@@ -428,6 +569,7 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             if (IsWindowEnabled(window)) OnButtonDown(LOWORD(lParam), HIWORD(lParam));
             return 0;
         case WM_MOUSEMOVE:
+            OnMove(LOWORD(lParam), HIWORD(lParam));
             return 0;
         case WM_LBUTTONUP:
             OnButtonUp();
@@ -454,6 +596,10 @@ std::string DescribeMainWindowState() {
     add("reduced=%dx%d", g_app.reduced.pixels ? g_app.reduced.width : 0,
         g_app.reduced.pixels ? g_app.reduced.height : 0);
     add("file=%.*s", g_app.full.pixels ? (int)strnlen(g_app.full.name, sizeof g_app.full.name) : 0, g_app.full.name);
+    add("folder=%.*s", g_app.full.pixels ? (int)strnlen(g_app.full.folder, sizeof g_app.full.folder) : 0,
+        g_app.full.folder);
+    add("backup=%s", g_app.backup ? "yes" : "no");
+    add("popup=%s", g_app.popup ? "yes" : "no");
     add("brushMode=%d", g_app.brushMode);
     add("subjectFound=%d", g_app.subjectFound);
     add("showBackup=%d", g_app.showBackup);

@@ -2,12 +2,14 @@
 // keys, soft keys, waits and choices over a folder of sample photos and damaged
 // files. Whatever it does, the program does not crash or hang, and no file in
 // the folder changes unless OK answered "Overwrite original file,\Continue ?"
-// for the picture that is open.
+// for the picture that is open, or the Save As dialog's own overwrite question
+// for the JPEG it writes; a new file appears only from the Save As dialog.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +31,7 @@ namespace fs = std::filesystem;
 constexpr int kSessions = 300;
 constexpr int kActionsPerSession = 60;
 const std::wstring kOverwrite = L"Overwrite original file,\\Continue ?";
+const std::wstring kOverwriteSaveAs = L"Overwrite original file.\\Continue?";
 
 // The folder the monkey plays in: a few sample photos and every kind of
 // damaged or unusual file the readers have met.
@@ -165,7 +168,7 @@ std::string RunMonkeySession(unsigned seed, const std::string& master, Tally* ta
     std::mt19937 random(seed);
     std::string trail, broken;
     std::map<std::string, std::string> last = Versions(storage);
-    bool questionOpen = false, opened = false;
+    bool questionOpen = false, saveAsQuestionOpen = false, saveAsOpen = false, opened = false;
     std::string openFile;
     std::vector<ScriptCommand> script;
     for (int step = 0; step < kActionsPerSession; step++) {
@@ -173,9 +176,12 @@ std::string RunMonkeySession(unsigned seed, const std::string& master, Tally* ta
         ScriptCommand before(ScriptCommand::Call);
         before.call = [&, what = a.what] {
             questionOpen = OpenMessagePanelText() == kOverwrite;
+            saveAsQuestionOpen = OpenMessagePanelText() == kOverwriteSaveAs;
+            const auto titles = platform::OpenWindowTitles();
+            saveAsOpen = std::find(titles.begin(), titles.end(), L"Save As") != titles.end();
             openFile = g_app.full.pixels ? std::string(g_app.full.folder) + "/" + g_app.full.name : "";
             if (!openFile.empty()) opened = true;
-            trail += what + (questionOpen ? " (question)" : "") + "\n";
+            trail += what + (questionOpen ? " (question)" : saveAsQuestionOpen ? " (Save As question)" : "") + "\n";
         };
         script.push_back(before);
         for (auto& c : a.commands) script.push_back(c);
@@ -188,8 +194,13 @@ std::string RunMonkeySession(unsigned seed, const std::string& master, Tally* ta
                 std::error_code ec1, ec2;
                 bool isOpenFile = !openFile.empty() && fs::weakly_canonical(openFile, ec1) ==
                                                            fs::weakly_canonical(fs::path(storage) / name, ec2);
-                bool allowed = questionOpen && mayAnswerOk && isOpenFile;
-                if (!allowed && broken.empty()) broken = name + " changed without OK on the overwrite question";
+                const bool isJpeg = name.size() > 4 && name.compare(name.size() - 4, 4, ".jpg") == 0;
+                bool allowed = it == last.end()
+                                   ? saveAsOpen && isJpeg
+                                   : mayAnswerOk && ((questionOpen && isOpenFile) || (saveAsQuestionOpen && isJpeg));
+                if (!allowed && broken.empty())
+                    broken = name + (it == last.end() ? " appeared outside Save As"
+                                                      : " changed without OK on an overwrite question");
                 tally->saved += allowed;
             }
             if (now.size() < last.size() && broken.empty()) broken = "a file disappeared";
