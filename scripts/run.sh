@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
-./scripts/build.sh lumetra lumetra-detect  # the tests and benchmarks are built by test.sh
+./scripts/build.sh lumetra lumetra-detect lumetra-render  # the tests and benchmarks are built by test.sh
 storage="build/My Storage"
 mkdir -p "$storage"
 cp -n samples/*.jpg "$storage"/ 2>/dev/null || true

@@ -21,7 +21,7 @@ endmacro()
 
 # The hicolor sizes a desktop picks from for launchers, menus and docks.
 set(required_sizes 48 64 128 256)
-set(programs lumetra lumetra-detect)
+set(programs lumetra lumetra-detect lumetra-render)
 
 file(REMOVE_RECURSE "${PREFIX}")
 unset(ENV{DESTDIR})  # it would move the install out of PREFIX
@@ -46,7 +46,7 @@ foreach(f ${installed})
       fail("icon folder of ${f} is not square")
     endif()
     list(APPEND icon_sizes ${CMAKE_MATCH_1})
-  elseif(NOT f MATCHES "^bin/(lumetra|lumetra-detect)$" AND NOT f STREQUAL "share/applications/lumetra.desktop")
+  elseif(NOT f MATCHES "^bin/(lumetra|lumetra-detect|lumetra-render)$" AND NOT f STREQUAL "share/applications/lumetra.desktop")
     fail("installs something that is not the programs, the desktop entry or an icon: ${f}")
   endif()
 endforeach()

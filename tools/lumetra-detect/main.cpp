@@ -1,8 +1,6 @@
 // lumetra-detect: runs the subject finder's face detector and eye verifier on
 // picture files the way the application does, and prints one JSON line per file;
 // on request it also writes the subject mask that Find would make.
-#include <png.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -23,6 +21,7 @@
 #include "subject/FaceDetector.h"
 #include "subject/MakeGreyImage.h"
 #include "subject/SubjectMask.h"
+#include "tools/common/ToolSupport.h"
 
 namespace {
 
@@ -119,29 +118,6 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-std::wstring Widen(const char* text) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), n);
-    wide.resize(std::wcslen(wide.c_str()));
-    return wide;
-}
-
-std::string Narrow(const std::wstring& wide) {
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return std::string();
-    std::string text(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), n, nullptr, nullptr);
-    text.resize(std::strlen(text.c_str()));
-    return text;
-}
-
-const char* BaseName(const char* path) {
-    const char* slash = std::strrchr(path, '/');
-    return slash ? slash + 1 : path;
-}
-
 // The reduced working copy the faces were searched in, and the eye pairs of
 // its verified faces in its own pixels, in the order they were verified.
 struct Reduced {
@@ -167,14 +143,8 @@ bool FindFaces(const char* path, int levelOverride, int* width, int* height, std
         *error = std::string("cannot open: ") + std::strerror(errno);
         return false;
     }
-    // The readers take wide paths; a name that does not survive the conversion
-    // (bytes that are not UTF-8) cannot be opened through them.
-    const std::wstring widePath = Widen(path);
-    if (Narrow(widePath) != path) {
-        *error = "the file name is not valid UTF-8, so the picture readers cannot open it";
-        return false;
-    }
-    const std::wstring wideName = Widen(BaseName(path));
+    std::wstring widePath, wideName;
+    if (!WidePath(path, &widePath, error) || !WidePath(BaseName(path), &wideName, error)) return false;
     ImageRecord record{};
     if (LoadPicture(widePath.c_str(), wideName.c_str(), &record) != LOAD_OK) {
         *error = "not a readable JPEG or 24-bit BMP picture (the name must contain .jpg or .bmp)";
@@ -242,55 +212,6 @@ bool FindFaces(const char* path, int levelOverride, int* width, int* height, std
     reducedOut->height = rh;
     reducedOut->pixels = std::move(reduced);
     return true;
-}
-
-// Writes `pixels` (one byte each, 1 = subject) as an 8-bit grey PNG with 255 for
-// the subject.
-bool WriteMaskPng(const std::string& path, const uint8_t* mask, int width, int height, std::string* error) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    std::vector<uint8_t> row(static_cast<size_t>(width));
-    bool ok = png && info;
-    if (ok && setjmp(png_jmpbuf(png))) ok = false;
-    if (ok) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                     PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < height; y++) {
-            for (int x = 0; x < width; x++)
-                row[static_cast<size_t>(x)] = mask[static_cast<size_t>(y) * width + x] ? 255 : 0;
-            png_write_row(png, row.data());
-        }
-        png_write_end(png, nullptr);
-    }
-    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-    if (std::fclose(file) != 0) ok = false;
-    if (!ok) {
-        std::remove(path.c_str());
-        *error = "cannot write " + path;
-    }
-    return ok;
-}
-
-// The mask file for `picture`: OUT itself for a single picture, else OUT with
-// "-<picture name without extension>" before its extension.
-std::string MaskPath(const std::string& out, const char* picture, bool several) {
-    if (!several) return out;
-    std::string stem = BaseName(picture);
-    const size_t dot = stem.rfind('.');
-    if (dot != std::string::npos && dot > 0) stem.resize(dot);
-    const size_t slash = out.rfind('/');
-    const size_t extension = out.rfind('.');
-    if (extension != std::string::npos && (slash == std::string::npos || extension > slash + 1)) {
-        return out.substr(0, extension) + "-" + stem + out.substr(extension);
-    }
-    return out + "-" + stem + ".png";
 }
 
 std::string JsonLine(const char* path, int width, int height, const std::vector<FoundFace>& faces,

@@ -1,0 +1,148 @@
+// lumetra-render on a 2000 x 3000 portrait JPEG (quality 90) beside the floor
+// of any tool that must read and write the photo: one libjpeg decode and one
+// encode (quality 75, as Lumetra writes) of the same file.
+//
+//   BM_DecodeEncode   libjpeg alone: decode the file, encode it again
+//   BM_LumetraRender  the whole program run: load, reduce, find the subject,
+//                     render the blur, write the JPEG
+//
+// The portrait is the grace_hopper sample enlarged smoothly, so the road finds
+// her face and renders a real subject.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// jpeglib.h needs size_t and FILE declared before it.
+#include <jpeglib.h>
+
+namespace {
+
+constexpr int kWidth = 2000, kHeight = 3000;
+
+std::string TempFolder() {
+    static std::string folder = [] {
+        std::string path = std::filesystem::temp_directory_path().string() + "/lumetra-bench-render";
+        std::filesystem::create_directories(path);
+        return path;
+    }();
+    return folder;
+}
+
+std::vector<uint8_t> Decode(const std::string& path, int* width, int* height) {
+    std::vector<uint8_t> rgb;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return rgb;
+    jpeg_decompress_struct d;
+    jpeg_error_mgr err;
+    d.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&d);
+    jpeg_stdio_src(&d, f);
+    jpeg_read_header(&d, TRUE);
+    jpeg_start_decompress(&d);
+    *width = (int)d.output_width;
+    *height = (int)d.output_height;
+    rgb.resize((size_t)*width * *height * 3);
+    while (d.output_scanline < d.output_height) {
+        JSAMPROW row = &rgb[(size_t)d.output_scanline * *width * 3];
+        jpeg_read_scanlines(&d, &row, 1);
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+    fclose(f);
+    return rgb;
+}
+
+void Encode(const std::string& path, const std::vector<uint8_t>& rgb, int width, int height, int quality) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) {
+        fprintf(stderr, "bench_render: cannot write %s\n", path.c_str());
+        exit(1);
+    }
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    jpeg_stdio_dest(&c, f);
+    c.image_width = width;
+    c.image_height = height;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, quality, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = const_cast<JSAMPLE*>(&rgb[(size_t)c.next_scanline * width * 3]);
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    fclose(f);
+}
+
+// The portrait sample enlarged bilinearly to 2000 x 3000.
+const std::string& Portrait() {
+    static std::string path = [] {
+        int w = 0, h = 0;
+        std::vector<uint8_t> small =
+            Decode(std::string(LUMETRA_SOURCE_DIR) + "/samples/grace_hopper_single.jpg", &w, &h);
+        if (small.empty()) {
+            fprintf(stderr, "bench_render: cannot read the sample photo\n");
+            exit(1);
+        }
+        std::vector<uint8_t> big((size_t)kWidth * kHeight * 3);
+        for (int y = 0; y < kHeight; y++) {
+            const double sy = (y + 0.5) * h / kHeight - 0.5;
+            const int y0 = std::max(0, std::min(h - 2, (int)sy));
+            const double fy = std::max(0.0, std::min(1.0, sy - y0));
+            for (int x = 0; x < kWidth; x++) {
+                const double sx = (x + 0.5) * w / kWidth - 0.5;
+                const int x0 = std::max(0, std::min(w - 2, (int)sx));
+                const double fx = std::max(0.0, std::min(1.0, sx - x0));
+                for (int c = 0; c < 3; c++) {
+                    auto at = [&](int xx, int yy) { return small[((size_t)yy * w + xx) * 3 + c]; };
+                    const double top = at(x0, y0) * (1 - fx) + at(x0 + 1, y0) * fx;
+                    const double bottom = at(x0, y0 + 1) * (1 - fx) + at(x0 + 1, y0 + 1) * fx;
+                    big[((size_t)y * kWidth + x) * 3 + c] = (uint8_t)(top * (1 - fy) + bottom * fy + 0.5);
+                }
+            }
+        }
+        std::string file = TempFolder() + "/portrait-2000x3000.jpg";
+        Encode(file, big, kWidth, kHeight, 90);
+        return file;
+    }();
+    return path;
+}
+
+void BM_DecodeEncode(benchmark::State& state) {
+    const std::string& in = Portrait();
+    const std::string out = TempFolder() + "/floor.jpg";
+    for (auto _ : state) {
+        int w = 0, h = 0;
+        std::vector<uint8_t> rgb = Decode(in, &w, &h);
+        Encode(out, rgb, w, h, 75);
+    }
+}
+BENCHMARK(BM_DecodeEncode)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_LumetraRender(benchmark::State& state) {
+    const std::string& in = Portrait();
+    const std::string command = std::string("'") + LUMETRA_BINARY_DIR +
+                                "/tools/lumetra-render/lumetra-render' --quiet -o '" + TempFolder() +
+                                "/rendered.jpg' '" + in + "' >/dev/null";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("lumetra-render failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_LumetraRender)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

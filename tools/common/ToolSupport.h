@@ -1,0 +1,26 @@
+// What the command-line programs share: file names from the command line, the
+// wide paths the picture readers and the JPEG writer take, and the subject mask
+// written as a PNG.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The part of `path` after its last '/'.
+const char* BaseName(const char* path);
+// The file name of `path` without its folder and without its last extension.
+std::string Stem(const char* path);
+
+// `path` as the wide text the picture readers and the JPEG writer take. False,
+// with `error` set, when the name is not valid UTF-8 (such a name cannot be
+// opened through them).
+bool WidePath(const char* path, std::wstring* wide, std::string* error);
+
+// Writes `mask` (one byte a pixel, 1 = subject) as an 8-bit grey PNG with 255
+// for the subject and 0 elsewhere. False with `error` set when the file cannot
+// be written; no partial file is left then.
+bool WriteMaskPng(const std::string& path, const uint8_t* mask, int width, int height, std::string* error);
+
+// The mask file for `picture`: `out` itself for a single picture, else `out`
+// with "-<picture name without extension>" before its extension.
+std::string MaskPath(const std::string& out, const char* picture, bool several);
