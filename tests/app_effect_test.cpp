@@ -450,3 +450,32 @@ TEST(MemoryFailure, EffectWithoutMemoryChangesNothing) {
 }
 
 }  // namespace
+
+// Reset needs a new reduced copy and mask; without memory for them the user is
+// told and keeps what is on screen, in both states.
+TEST(MemoryFailure, ResetWithoutMemoryKeepsTheMarksOrTheEffect) {
+    TempDir storage;
+    CopySample(storage, "grace_hopper_single.jpg");
+    std::vector<uint8_t> effect, afterReset;
+    Steps s;
+    s.Do("choose grace_hopper_single.jpg\n").Tap(kFindX, kBarY).Call([] { FailWorkAllocationsAfter(0); });
+    s.Tap(kResetX, kBarY).Call([] { FailWorkAllocationsAfter(-1); }).State().Dismiss();
+    s.Tap(kEffectX, kBarY).Call([&] {
+        effect = FullPixels();
+        FailWorkAllocationsAfter(0);
+    });
+    s.Tap(kResetX, kBarY).Call([] { FailWorkAllocationsAfter(-1); }).State().Call([&] { afterReset = FullPixels(); });
+    s.Dismiss().Tap(kResetX, kBarY).State().Do("key ctrl+q\n");
+    SessionResult r = RunSession(storage.path(), "", s.list);
+    FailWorkAllocationsAfter(-1);
+    ASSERT_EQ(3u, r.states.size());
+    EXPECT_EQ("Not enough memory !", r.states[0]["message"]);
+    EXPECT_EQ("1", r.states[0]["state"]);
+    EXPECT_EQ("1", r.states[0]["subjectFound"]) << "the marks stay";
+    EXPECT_NE("0", r.states[0]["maskPixels"]);
+    EXPECT_EQ("Not enough memory !", r.states[1]["message"]);
+    EXPECT_EQ("2", r.states[1]["state"]);
+    EXPECT_EQ("yes", r.states[1]["backup"]);
+    EXPECT_EQ(effect, afterReset) << "the effect is still the picture";
+    EXPECT_EQ("1", r.states[2]["state"]) << "with memory back, Reset works";
+}
