@@ -72,7 +72,7 @@ std::string FileVersion(const std::string& path) {
            std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_size);
 }
 
-void WriteTestJpeg(const std::string& path, int width, int height) {
+void WriteJpegPixels(const std::string& path, const std::vector<uint8_t>& rgb, int width, int height, int quality) {
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) throw std::runtime_error("cannot write " + path);
     jpeg_compress_struct c;
@@ -85,18 +85,50 @@ void WriteTestJpeg(const std::string& path, int width, int height) {
     c.input_components = 3;
     c.in_color_space = JCS_RGB;
     jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, quality, TRUE);
     jpeg_start_compress(&c, TRUE);
-    std::vector<JSAMPLE> row(width * 3);
     while (c.next_scanline < c.image_height) {
-        for (int x = 0; x < width; x++) {
-            row[x * 3] = (JSAMPLE)(x * 255 / width);
-            row[x * 3 + 1] = (JSAMPLE)(c.next_scanline * 255 / height);
-            row[x * 3 + 2] = 128;
-        }
-        JSAMPROW r = row.data();
+        JSAMPROW r = const_cast<JSAMPLE*>(&rgb[(size_t)c.next_scanline * width * 3]);
         jpeg_write_scanlines(&c, &r, 1);
     }
     jpeg_finish_compress(&c);
     jpeg_destroy_compress(&c);
     fclose(f);
+}
+
+std::vector<uint8_t> ReadJpegPixels(const std::string& path, int* width, int* height) {
+    std::vector<uint8_t> rgb;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return rgb;
+    jpeg_decompress_struct d;
+    jpeg_error_mgr err;
+    d.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&d);
+    jpeg_stdio_src(&d, f);
+    jpeg_read_header(&d, TRUE);
+    jpeg_start_decompress(&d);
+    *width = (int)d.output_width;
+    *height = (int)d.output_height;
+    rgb.resize((size_t)d.output_width * d.output_height * 3);
+    while (d.output_scanline < d.output_height) {
+        JSAMPROW row = rgb.data() + (size_t)d.output_scanline * d.output_width * 3;
+        jpeg_read_scanlines(&d, &row, 1);
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+    fclose(f);
+    return rgb;
+}
+
+void WriteTestJpeg(const std::string& path, int width, int height) {
+    std::vector<uint8_t> rgb((size_t)width * height * 3);
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++) {
+            uint8_t* p = &rgb[((size_t)y * width + x) * 3];
+            p[0] = (uint8_t)(x * 255 / width);
+            p[1] = (uint8_t)(y * 255 / height);
+            p[2] = 128;
+        }
+    }
+    WriteJpegPixels(path, rgb, width, height, 75);
 }

@@ -2,6 +2,7 @@
 // of stylus and key commands, and the state reports and exit code it produced.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -34,6 +35,11 @@ std::string WindowFileIn(const std::string& runtime);
 // What changes when a file is written anew: a save replaces the file by a new
 // one (a new inode and time) even when the bytes come out the same.
 std::string FileVersion(const std::string& path);
+
+// Writes `rgb` (red, green, blue bytes, top row first) as a JPEG of the given
+// quality, and reads a JPEG back the same way (empty when it cannot).
+void WriteJpegPixels(const std::string& path, const std::vector<uint8_t>& rgb, int width, int height, int quality);
+std::vector<uint8_t> ReadJpegPixels(const std::string& path, int* width, int* height);
 
 // Writes a colour JPEG of the given size (a smooth gradient) at `path`.
 void WriteTestJpeg(const std::string& path, int width, int height);

@@ -2,7 +2,6 @@
 // brushes, Effect, Compare, Reset in both states, Save, the Save pop-up and
 // Save As, and what happens when memory or storage runs out on the way.
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -66,31 +65,6 @@ std::string CopySample(const TempDir& storage, const std::string& name) {
 
 uint32_t Screen(int x, int y) {
     return platform::ScreenPixel(x, y);
-}
-
-// Decodes a JPEG file into RGB bytes; empty when it cannot.
-std::vector<uint8_t> DecodeJpeg(const std::string& path, int* width, int* height) {
-    std::vector<uint8_t> rgb;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return rgb;
-    jpeg_decompress_struct d;
-    jpeg_error_mgr err;
-    d.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&d);
-    jpeg_stdio_src(&d, f);
-    jpeg_read_header(&d, TRUE);
-    jpeg_start_decompress(&d);
-    *width = (int)d.output_width;
-    *height = (int)d.output_height;
-    rgb.resize((size_t)d.output_width * d.output_height * 3);
-    while (d.output_scanline < d.output_height) {
-        JSAMPROW row = rgb.data() + (size_t)d.output_scanline * d.output_width * 3;
-        jpeg_read_scanlines(&d, &row, 1);
-    }
-    jpeg_finish_decompress(&d);
-    jpeg_destroy_decompress(&d);
-    fclose(f);
-    return rgb;
 }
 
 std::vector<uint8_t> FullPixels() {
@@ -160,7 +134,7 @@ TEST(EffectRoad, FindBrushesEffectCompareSaveAndResetOnAPortrait) {
     EXPECT_EQ("Overwrite original file,\\Continue ?", r.states[6]["message"]);
     EXPECT_EQ("Done", r.states[7]["message"]);
     int w = 0, h = 0;
-    std::vector<uint8_t> saved = DecodeJpeg(photo, &w, &h);
+    std::vector<uint8_t> saved = ReadJpegPixels(photo, &w, &h);
     ASSERT_EQ(512, w);
     ASSERT_EQ(600, h);
     // The saved file holds the effect (as JPEG at quality 75), not the original.
@@ -204,40 +178,20 @@ TEST(EffectRoad, ResetWhileMarkingDropsTheMarksAndKeepsThePicture) {
 // add brush marks the block, and Effect blurs only around it.
 TEST(EffectRoad, WithNoOneFoundTheAddBrushMarksTheSubjectForTheEffect) {
     TempDir storage;
-    {
-        // 400 x 300, so the reduced copy is the picture itself (level 0).
-        FILE* f = fopen(storage.File("block.jpg").c_str(), "wb");
-        ASSERT_TRUE(f);
-        jpeg_compress_struct c;
-        jpeg_error_mgr err;
-        c.err = jpeg_std_error(&err);
-        jpeg_create_compress(&c);
-        jpeg_stdio_dest(&c, f);
-        c.image_width = 400;
-        c.image_height = 300;
-        c.input_components = 3;
-        c.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&c);
-        jpeg_set_quality(&c, 95, TRUE);
-        jpeg_start_compress(&c, TRUE);
-        std::vector<JSAMPLE> row(400 * 3);
-        while (c.next_scanline < 300) {
-            const int y = (int)c.next_scanline;
-            for (int x = 0; x < 400; x++) {
-                const bool block = x >= 150 && x < 250 && y >= 100 && y < 200;
-                // Stripes in the background give the blur something to soften.
-                const int stripe = (x / 4) % 2 ? 0 : 90;
-                row[x * 3] = block ? 220 : 20 + stripe;
-                row[x * 3 + 1] = block ? 40 : 60 + stripe;
-                row[x * 3 + 2] = block ? 30 : 110 + stripe;
-            }
-            JSAMPROW p = row.data();
-            jpeg_write_scanlines(&c, &p, 1);
+    // 400 x 300, so the reduced copy is the picture itself (level 0).
+    std::vector<uint8_t> picture(400 * 300 * 3);
+    for (int y = 0; y < 300; y++) {
+        for (int x = 0; x < 400; x++) {
+            const bool block = x >= 150 && x < 250 && y >= 100 && y < 200;
+            // Stripes in the background give the blur something to soften.
+            const int stripe = (x / 4) % 2 ? 0 : 90;
+            uint8_t* p = &picture[((size_t)y * 400 + x) * 3];
+            p[0] = block ? 220 : 20 + stripe;
+            p[1] = block ? 40 : 60 + stripe;
+            p[2] = block ? 30 : 110 + stripe;
         }
-        jpeg_finish_compress(&c);
-        jpeg_destroy_compress(&c);
-        fclose(f);
     }
+    WriteJpegPixels(storage.File("block.jpg"), picture, 400, 300, 95);
     std::vector<uint8_t> mask, loaded, rendered;
     Steps s;
     // The picture is shown at (0..479, 52+50..52+409): 1.2 screen pixels a pixel.
