@@ -650,12 +650,16 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* bmi, UINT usage, void** bits, HA
     PixelFormat format;
     int w, h;
     bool bottomUp;
-    if (usage != DIB_RGB_COLORS || section || !DibLayout(bmi, format, w, h, bottomUp)) return nullptr;
+    if (usage != DIB_RGB_COLORS || section || !DibLayout(bmi, format, w, h, bottomUp)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
     GdiObject* obj = new GdiObject;
     obj->kind = GdiKind::Bitmap;
     obj->isDib = true;
     if (!AllocSurface(obj->surface, w, h, format, bottomUp)) {
         delete obj;
+        SetLastError(ERROR_OUTOFMEMORY);
         return nullptr;
     }
     if (bits) *bits = obj->surface.bits;
@@ -728,6 +732,11 @@ void platform::GdiObject::operator delete(void* p) {
 
 int platform::LiveGdiObjects() {
     return g_liveObjects.load();
+}
+
+int platform::LiveDeviceContexts() {
+    std::lock_guard<std::mutex> lock(Lock());
+    return (int)LiveDCs().size();
 }
 
 HGDIOBJ GetStockObject(int which) {

@@ -1,14 +1,20 @@
-// Kernel and registry pieces: the last-error value, named mutexes that are seen
-// by other processes (a lock file each), the registry of the current user (a
-// text file in the user's configuration folder), and the window files through
-// which a second start finds the running instance and asks it to come forward.
+// Kernel and registry pieces: the last-error value and the system's texts for
+// error codes, named mutexes that are seen by other processes (a lock file
+// each), shared libraries and the executable's path, the registry of the
+// current user (a text file in the user's configuration folder), and the window
+// files through which a second start finds the running instance and asks it to
+// come forward.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -232,4 +238,125 @@ HRESULT SHRegSetString(HKEY, LPCWSTR key, LPCWSTR valueName, LPCWSTR value) {
 
 HRESULT SHRegSetDWORD(HKEY, LPCWSTR key, LPCWSTR valueName, DWORD value) {
     return WriteRegistry(key, valueName, "dword", std::to_string(value)) ? S_OK : E_FAIL;
+}
+
+// ---------------------------------------------------------------------------
+// Shared libraries and the executable's path
+
+HMODULE LoadLibrary(LPCWSTR name) {
+    void* handle = name && *name ? dlopen(Narrow(name).c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
+    if (!handle) SetLastError(ERROR_MOD_NOT_FOUND);
+    return static_cast<HMODULE>(handle);
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCWSTR procName) {
+    void* symbol = module && procName ? dlsym(module, Narrow(procName).c_str()) : nullptr;
+    if (!symbol) SetLastError(ERROR_PROC_NOT_FOUND);
+    return reinterpret_cast<FARPROC>(symbol);
+}
+
+BOOL FreeLibrary(HMODULE module) {
+    return module && dlclose(module) == 0;
+}
+
+// Copies as much of the path as fits, always terminated; a path cut short
+// returns `size` with ERROR_INSUFFICIENT_BUFFER, as the handset does.
+DWORD GetModuleFileName(HMODULE module, LPWSTR buf, DWORD size) {
+    if (module || !buf || size == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::error_code ec;
+    std::wstring path = Widen(std::filesystem::read_symlink("/proc/self/exe", ec).string());
+    if (ec || path.empty()) {
+        buf[0] = 0;
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    size_t n = std::min<size_t>(path.size(), size - 1);
+    wmemcpy(buf, path.data(), n);
+    buf[n] = 0;
+    if (n < path.size()) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    return (DWORD)n;
+}
+
+// ---------------------------------------------------------------------------
+// System message texts
+
+namespace {
+
+// The codes this platform sets as last errors and the HRESULTs it returns
+// have texts of their own; other codes are read as C library error numbers.
+std::string SystemMessageText(DWORD code) {
+    // An HRESULT of facility 7 wraps a system error code.
+    if ((code & 0xFFFF0000u) == 0x80070000u) code &= 0xFFFFu;
+    switch (code) {
+        case ERROR_SUCCESS:
+            return "The operation completed successfully.";
+        case ERROR_FILE_NOT_FOUND:
+            return "The system cannot find the file specified.";
+        case ERROR_OUTOFMEMORY:
+            return "Not enough memory is available to complete this operation.";
+        case ERROR_INVALID_PARAMETER:
+            return "The parameter is incorrect.";
+        case ERROR_INSUFFICIENT_BUFFER:
+            return "The buffer passed is too small.";
+        case ERROR_MOD_NOT_FOUND:
+            return "The specified module could not be found.";
+        case ERROR_PROC_NOT_FOUND:
+            return "The specified procedure could not be found.";
+        case ERROR_ALREADY_EXISTS:
+            return "The object already exists.";
+        case 1407:
+            return "The window class cannot be found.";
+        case 1410:
+            return "The window class already exists.";
+        case (DWORD)E_FAIL:
+            return "Unspecified error.";
+        case (DWORD)E_NOINTERFACE:
+            return "No such interface supported.";
+        case (DWORD)E_POINTER:
+            return "Invalid pointer.";
+    }
+    if (code & 0x80000000u) {
+        char text[48];
+        snprintf(text, sizeof text, "Unknown error 0x%08X.", (unsigned)code);
+        return text;
+    }
+    return strerror((int)code);
+}
+
+}  // namespace
+
+DWORD FormatMessage(DWORD flags, const void*, DWORD messageId, DWORD, LPWSTR buffer, DWORD size, void*) {
+    if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !buffer) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::wstring text = Widen(SystemMessageText(messageId) + "\n");
+    if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
+        size_t chars = std::max<size_t>(text.size() + 1, size);
+        auto* out = static_cast<LPWSTR>(calloc(chars, sizeof(WCHAR)));
+        *reinterpret_cast<LPWSTR*>(buffer) = out;
+        if (!out) {
+            SetLastError(ERROR_OUTOFMEMORY);
+            return 0;
+        }
+        wmemcpy(out, text.data(), text.size());
+        return (DWORD)text.size();
+    }
+    if (text.size() + 1 > size) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    wmemcpy(buffer, text.c_str(), text.size() + 1);
+    return (DWORD)text.size();
+}
+
+HLOCAL LocalFree(HLOCAL mem) {
+    free(mem);
+    return nullptr;
 }

@@ -85,6 +85,8 @@ void Shutdown() {
     if (!g_privateRuntimeDir.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(g_privateRuntimeDir, ec);
+        // A lock taken after the platform stopped must not make the folder again.
+        if (g_options.runtimeDir == g_privateRuntimeDir) g_options.runtimeDir.clear();
         g_privateRuntimeDir.clear();
     }
 }

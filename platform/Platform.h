@@ -80,6 +80,8 @@ std::vector<std::wstring> OpenWindowTitles();
 // (factories, images, bitmaps) alive now, so tests can check that a window or
 // panel gives back everything it made.
 int LiveGdiObjects();
+// Device contexts alive now (window, screen and memory DCs).
+int LiveDeviceContexts();
 int LiveImagingObjects();
 
 }  // namespace platform

@@ -359,6 +359,27 @@ void SetLastError(DWORD err);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, char* dst, int dstLen, const char* defChar,
                         BOOL* usedDef);
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, LPWSTR dst, int dstLen);
+// Dynamic libraries (shared objects) and the executable's own path. Function
+// names are wide, as on the handset. GetModuleFileName names the executable for
+// a null module and nothing else.
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
+typedef void (*FARPROC)(void);
+HMODULE LoadLibrary(LPCWSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCWSTR procName);
+BOOL FreeLibrary(HMODULE module);
+DWORD GetModuleFileName(HMODULE module, LPWSTR buf, DWORD size);
+// The system's text for an error code or HRESULT (FORMAT_MESSAGE_FROM_SYSTEM
+// only, inserts are never expanded). With FORMAT_MESSAGE_ALLOCATE_BUFFER,
+// `buffer` is really an LPWSTR* that receives a string to give to LocalFree.
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+typedef void* HLOCAL;
+DWORD FormatMessage(DWORD flags, const void* source, DWORD messageId, DWORD languageId, LPWSTR buffer, DWORD size,
+                    void* arguments);
+HLOCAL LocalFree(HLOCAL mem);
 // Converts a wide path to the narrow form the C library opens; false when it
 // does not fit into `outSize` bytes. kMaxNativePath bytes hold any path.
 constexpr size_t kMaxNativePath = 4096;
