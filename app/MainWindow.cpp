@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <new>
 
 #include "app/ButtonBar.h"
 #include "app/View.h"
@@ -22,6 +23,8 @@
 #include "resources/resource_ids.h"
 #include "subject/SubjectMask.h"
 #include "subject/WorkMemory.h"
+#include "ZoomControls/ZoomController.h"
+#include "ZoomControls/ZoomOverlay.h"
 
 AppState g_app;
 int g_level;
@@ -42,6 +45,10 @@ void Notice(const wchar_t* text) {
 
 void SetLook(int slot, int look) {
     if (g_app.buttonBar) g_app.buttonBar->SetLook(slot, look);
+}
+
+int GetLook(int slot) {
+    return g_app.buttonBar ? g_app.buttonBar->GetLook(slot) : LOOK_HIDDEN;
 }
 
 // Looks after a successful open and after Reset.
@@ -65,6 +72,40 @@ void PaintPicture(const uint8_t* pixels, int width, int height, int insidePaint)
 
 void PaintReducedNow() {
     PaintPicture(g_app.reduced.pixels, g_app.reduced.width, g_app.reduced.height, 0);
+}
+
+// The picture the effect view shows: the effect, or the photo as loaded while
+// Compare is on.
+const uint8_t* EffectViewPixels() {
+    return g_app.showBackup == 1 && g_app.backup ? g_app.backup : g_app.full.pixels;
+}
+
+// Ends whatever the zoom controller is animating. A zoom or fade started in the
+// effect view must not go on after the window has left it: its ticks would lay
+// the full picture's zoomed spans over the reduced copy.
+void StopZoom() {
+    if (!g_app.zoomController) return;
+    g_app.zoomController->StopOverlay();
+    g_app.zoomController->CancelTap();
+    KillTimer(g_app.window, TIMER_ZOOM);
+}
+
+// Zoom buttons after a zoom change: zoom out shown once zoomed in, zoom in at 1.0.
+void SetZoomButtonLooks() {
+    if (g_zoom > 1.0f) {
+        SetLook(0, LOOK_ENABLED);
+        SetLook(1, LOOK_HIDDEN);
+    } else {
+        SetLook(0, LOOK_HIDDEN);
+        SetLook(1, LOOK_ENABLED);
+    }
+}
+
+// The zoom commands: an animation to 2.5 or back to the fitted view.
+void StartZoom(bool in) {
+    if (g_app.state != 2 || !g_app.zoomController) return;
+    g_app.zoomController->StartZoomAnimation(in ? 3 : 0);
+    g_app.zoomController->SetZoomStep(in ? 0.3f : -0.3f);
 }
 
 // Wide characters that hold a picture's folder, a separator and its name.
@@ -123,6 +164,7 @@ void DropPicture() {
 }
 
 void OnOpen() {
+    StopZoom();
     ReleasePictures();
     FreeRegionLabelMap();
     g_app.subjectFound = g_app.showBackup = g_app.state = g_app.brushMode = 0;
@@ -261,6 +303,7 @@ void OnReset() {
     SetEditingLooks();
     g_app.subjectFound = g_app.brushMode = g_app.showBackup = 0;
     g_app.state = 1;
+    StopZoom();
     WorkFree(g_app.backup);
     g_app.backup = nullptr;
     FreeRegionLabelMap();
@@ -300,7 +343,12 @@ void OnEffect() {
     SetLook(5, LOOK_DISABLED);
     SetLook(6, LOOK_ENABLED);
     g_zoom = 1.0f;
-    FitView(g_app.window, g_app.full, &g_srcSpan, &g_app.dstSpan);
+    if (g_app.zoomController) {
+        g_app.zoomController->ShowHint();
+        g_app.zoomController->FitImage(g_app.full.width, g_app.full.height, &g_srcSpan, &g_app.dstSpan, &g_zoom);
+    } else {
+        FitView(g_app.window, g_app.full, &g_srcSpan, &g_app.dstSpan);
+    }
     g_app.focus = POINT{g_app.full.width / 2, g_app.full.height / 2};
     PaintPicture(g_app.full.pixels, g_app.full.width, g_app.full.height, 0);
 }
@@ -309,7 +357,7 @@ void OnEffect() {
 void OnCompare() {
     if (g_app.state != 2 || !g_app.backup) return;
     g_app.showBackup = g_app.showBackup ? 0 : 1;
-    PaintPicture(g_app.showBackup ? g_app.backup : g_app.full.pixels, g_app.full.width, g_app.full.height, 0);
+    PaintPicture(EffectViewPixels(), g_app.full.width, g_app.full.height, 0);
 }
 
 // One touch of a brush at client point (x, y): the regions around it join the
@@ -343,19 +391,88 @@ void BrushTouch(int x, int y, int erase) {
     PaintReducedNow();
 }
 
+// A finger that wanders off its press point is not holding still.
+void CancelHold(int x, int y) {
+    if (abs(x - g_pressPoint.x) > 20 || abs(y - g_pressPoint.y) > 20) KillTimer(g_app.window, TIMER_HOLD);
+}
+
+// The zoomed picture follows the stylus. Panning starts only once the stylus
+// is more than 15 pixels from the press on both axes, and then moves of 3
+// pixels or less on either axis wait until they add up.
+void Pan(int x, int y) {
+    const int dx = g_app.lastX - x, dy = g_app.lastY - y;
+    if (g_app.dragArmed == 1) {
+        if (abs(y - g_pressPoint.y) <= 15 || abs(x - g_pressPoint.x) <= 15) return;
+        g_app.dragArmed = 0;
+    }
+    if (!PointInSpan(x, y, g_app.dstSpan.x0, g_app.dstSpan.x1, g_app.dstSpan.y0, g_app.dstSpan.y1)) return;
+    if (abs(dy) <= 3 || abs(dx) <= 3) return;
+    g_srcSpan = PanView(g_app.full, dx, dy, g_srcSpan, g_app.dstSpan);
+    g_app.zoomController->StopOverlay();
+    KillTimer(g_app.window, TIMER_ZOOM);
+    g_app.zoomController->CancelTap();
+    PaintPicture(EffectViewPixels(), g_app.full.width, g_app.full.height, 0);
+    g_app.lastX = x;
+    g_app.lastY = y;
+}
+
+// After press and hold, a vertical drag zooms by the finger: each move adds
+// the distance from the press point, 9 zoom steps for 1.5 client heights.
+void DragZoom(int x, int y) {
+    ZoomController* zc = g_app.zoomController;
+    if (zc->OnMove(x, y) == 0) return;
+    if ((g_zoom <= 1.0f && g_pressPoint.y <= y) || (g_zoom >= 10.0f && g_pressPoint.y >= y)) {
+        PaintPicture(g_app.full.pixels, g_app.full.width, g_app.full.height, 0);
+        return;
+    }
+    const int divisor = (g_clientRect.bottom - g_clientRect.top) * 3 / 2;
+    if (divisor > 0) g_zoom = g_zoom + (float)(g_pressPoint.y - y) * 9.0f / (float)divisor;
+    zc->SetZoom(g_zoom);
+    zc->ClampZoom();
+    g_zoom = zc->GetZoom();
+    zc->ComputeZoomedView(g_app.full.width, g_app.full.height, g_app.focus, &g_srcSpan, &g_app.dstSpan);
+    if (g_zoom > 1.0f && GetLook(0) != LOOK_ENABLED) {
+        SetLook(0, LOOK_ENABLED);
+        SetLook(1, LOOK_HIDDEN);
+    } else if (g_zoom <= 1.0f && GetLook(1) != LOOK_ENABLED) {
+        SetLook(0, LOOK_HIDDEN);
+        SetLook(1, LOOK_ENABLED);
+    }
+    PaintPicture(g_app.full.pixels, g_app.full.width, g_app.full.height, 0);
+}
+
 void OnMove(int x, int y) {
     if (g_app.brushMode == 2) {
         BrushTouch(x, y, 1);
     } else if (g_app.brushMode == 1) {
         BrushTouch(x, y, 0);
-    } else if (g_app.tracking && (g_app.state == 1 || g_app.state == 2)) {
-        // A finger that wanders off its press point is not holding still.
-        if (abs(x - g_pressPoint.x) > 20 || abs(y - g_pressPoint.y) > 20) KillTimer(g_app.window, 180);
+    } else if (g_app.tracking && g_app.state == 2) {
+        // Outside the photo area the stylus is ignored.
+        if (x < g_clientRect.left || x > g_clientRect.right || y < g_clientRect.top ||
+            y > g_clientRect.bottom - kButtonBarHeight)
+            return;
+        const int mode = g_app.zoomController ? g_app.zoomController->GetMode() : -1;
+        if (mode == 1 || mode == 2) {
+            DragZoom(x, y);
+        } else if (g_zoom > 1.0f) {
+            Pan(x, y);
+        } else {
+            CancelHold(x, y);
+        }
+    } else if (g_app.tracking && g_app.state == 1) {
+        CancelHold(x, y);
     }
 }
 
 void RunButton(int id) {
     switch (id) {
+        case 1:
+        case 2:
+            // The zoom buttons zoom about the middle of what is shown.
+            if (g_app.state != 2) break;
+            g_app.focus = POINT{(g_srcSpan.x0 + g_srcSpan.x1) / 2, (g_srcSpan.y0 + g_srcSpan.y1) / 2};
+            StartZoom(id == 2);
+            break;
         case 3:
             OnFind();
             break;
@@ -386,6 +503,7 @@ void OnButtonDown(int x, int y) {
         return;
     }
     g_app.barPress = 1;
+    if (g_app.zoomController) g_app.zoomController->StopOverlay();
     int id = 0;
     if ((g_app.state == 1 || g_app.state == 2) && g_app.buttonBar) {
         id = g_app.buttonBar->HitTest(x, y);
@@ -398,22 +516,54 @@ void OnButtonDown(int x, int y) {
             g_pressPoint = POINT{x, y};
             g_app.lastX = x;
             g_app.lastY = y;
+            if (g_app.state == 2 && g_app.zoomController) {
+                // A press in the effect view feeds the double-tap and hold
+                // recognition and sets the point zooming keeps in place.
+                g_app.zoomController->OnPress(x, y);
+                g_app.dragArmed = 1;
+                g_app.barPress = 0;
+                g_app.focus = MapPointRound(x, y, g_app.dstSpan, g_srcSpan);
+                Repaint();
+            }
         }
     }
     if (id != 6) SetCapture(g_app.window);
 }
 
-void OnButtonUp() {
+void OnButtonUp(int x, int y) {
     if (g_app.pressedButton) {
         if (g_app.buttonBar) g_app.buttonBar->Release(g_app.window, g_app.pressedButton);
         g_app.pressedButton = 0;
     }
-    KillTimer(g_app.window, 180);
+    KillTimer(g_app.window, TIMER_HOLD);
     if (g_app.tracking) {
-        KillTimer(g_app.window, 185);
+        KillTimer(g_app.window, TIMER_OVERLAY);
         g_app.tracking = 0;
+        if (g_app.zoomController) {
+            const int mode = g_app.zoomController->GetMode();
+            if (mode == 2 || mode == 1) g_app.zoomController->OnRelease(x, y);
+        }
     }
     ReleaseCapture();
+}
+
+// The controller's timers: a zoom step moves the view, the others pace its
+// own recognition and fades.
+void OnTimer(WPARAM id, LPARAM lParam) {
+    ZoomController* zc = g_app.zoomController;
+    if (!zc || zc->OnTimer((UINT)id, lParam) == 0) return;
+    if (g_app.state != 2 || !g_app.full.pixels) {
+        KillTimer(g_app.window, TIMER_ZOOM);
+        return;
+    }
+    zc->ComputeZoomedView(g_app.full.width, g_app.full.height, g_app.focus, &g_srcSpan, &g_app.dstSpan);
+    zc->ClampZoom();
+    // The window's copy is the clamped zoom, so a hold at 10 reads 10, not the
+    // step past it.
+    g_zoom = zc->GetZoom();
+    // After a press on the bar the bar's own release has set the zoom buttons.
+    if (g_app.barPress == 0) SetZoomButtonLooks();
+    Repaint();
 }
 
 void OnPaint() {
@@ -451,6 +601,15 @@ void OnSize() {
     RECT client;
     GetClientRect(g_app.window, &client);
     if (RectsEqual(client, g_clientRect)) return;
+    // The zoom controller works in the photo area, above the button bar.
+    const RECT area{client.left, client.top, client.right, client.bottom - kButtonBarHeight};
+    if (g_app.zoomController) {
+        g_app.zoomController->SetBounds(area.left, area.top, area.right, area.bottom);
+    } else {
+        g_app.zoomController = new (std::nothrow) ZoomController;
+        if (g_app.zoomController)
+            g_app.zoomController->Create(g_app.window, g_app.instance, area.left, area.top, area.right, area.bottom);
+    }
     g_clientRect = client;
     if (g_app.state == 2) {
         FitView(g_app.window, g_app.full, &g_srcSpan, &g_app.dstSpan);
@@ -518,6 +677,7 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case CMD_ZOOM_IN:
         case CMD_ZOOM_OUT:
+            StartZoom(LOWORD(wParam) == CMD_ZOOM_IN);
             return 0;
         default:
             return DefWindowProc(window, message, wParam, lParam);
@@ -563,6 +723,7 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             return OnCommand(window, message, wParam, lParam);
         case WM_TIMER:
+            OnTimer(wParam, lParam);
             return 0;
         case WM_LBUTTONDOWN:
             // A press that reaches the window under a modal panel acts on nothing.
@@ -572,7 +733,7 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             OnMove(LOWORD(lParam), HIWORD(lParam));
             return 0;
         case WM_LBUTTONUP:
-            OnButtonUp();
+            OnButtonUp(LOWORD(lParam), HIWORD(lParam));
             return 0;
         case WM_POPUP_CLOSED:
             g_app.popup = nullptr;
@@ -611,6 +772,16 @@ std::string DescribeMainWindowState() {
     const size_t pixels = g_app.mask ? (size_t)g_app.reduced.width * (size_t)g_app.reduced.height : 0;
     add("maskPixels=%ld", (long)std::count(g_app.mask, g_app.mask + pixels, 1));
     add("regionMap=%s", RegionLabelMap ? "yes" : "no");
+    // The zoom controller and its overlay column.
+    ZoomController* zc = g_app.zoomController;
+    ZoomOverlay* overlay = zc ? zc->GetOverlay() : nullptr;
+    add("zoomMode=%d", zc ? zc->GetMode() : -1);
+    add("tapState=%d", zc ? zc->GetTapState() : -1);
+    add("overlay=%s", overlay && overlay->IsBarVisible() ? "shown" : "hidden");
+    add("overlayAlpha=%d", overlay ? overlay->GetFadeAlpha() : -1);
+    add("overlayImages=%d,%d", overlay ? overlay->GetZoomInImageId() : 0, overlay ? overlay->GetZoomOutImageId() : 0);
+    const RECT column = overlay ? overlay->GetColumnRect() : RECT{0, 0, 0, 0};
+    add("overlayRect=%d,%d,%d,%d", (int)column.left, (int)column.top, (int)column.right, (int)column.bottom);
     std::string looks;
     for (int i = 0; i < 8; i++) {
         if (i) looks += ',';

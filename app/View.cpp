@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "app/ButtonBar.h"
+#include "ZoomControls/ImageUtil.h"
+#include "ZoomControls/ZoomController.h"
 
 void FitView(HWND window, ImageRecord picture, SpanRect* src, SpanRect* dst) {
     RECT rc;
@@ -31,7 +33,33 @@ void FitView(HWND window, ImageRecord picture, SpanRect* src, SpanRect* dst) {
     *src = SpanRect{0, picture.width - 1, 0, picture.height - 1};
 }
 
-void PaintView(HWND window, const uint8_t* pixels, ButtonBar* bar, ZoomController*, int width, int height, int sx0,
+// The picture as a device-independent bitmap: rows top to bottom, 24 bits.
+// DIB rows start on 4-byte boundaries; a reduced copy of a tall photo can have
+// rows of another length, so it is drawn from a copy with its rows spaced that
+// way (null when memory is short), or every row would start askew.
+static const uint8_t* DibRows(const uint8_t* pixels, int width, int height, uint8_t** spaced, BITMAPINFO* bmi) {
+    const size_t rowBytes = (size_t)width * 3, stride = (rowBytes + 3) & ~(size_t)3;
+    const uint8_t* bits = pixels;
+    *spaced = nullptr;
+    if (stride != rowBytes) {
+        *spaced = static_cast<uint8_t*>(calloc(stride * (size_t)height, 1));
+        if (*spaced) {
+            for (int y = 0; y < height; y++) memcpy(*spaced + stride * y, pixels + rowBytes * y, rowBytes);
+        }
+        bits = *spaced;
+    }
+    *bmi = BITMAPINFO{};
+    bmi->bmiHeader.biSize = 40;
+    bmi->bmiHeader.biWidth = width;
+    bmi->bmiHeader.biHeight = -height;
+    bmi->bmiHeader.biPlanes = 1;
+    bmi->bmiHeader.biBitCount = 24;
+    bmi->bmiHeader.biCompression = BI_RGB;
+    bmi->bmiHeader.biSizeImage = (DWORD)(stride * (size_t)height);
+    return bits;
+}
+
+void PaintView(HWND window, const uint8_t* pixels, ButtonBar* bar, ZoomController* zoom, int width, int height, int sx0,
                int sx1, int sy0, int sy1, int dx0, int dx1, int dy0, int dy1, int insidePaint) {
     if (!window || !pixels) return;
     RECT client;
@@ -39,48 +67,40 @@ void PaintView(HWND window, const uint8_t* pixels, ButtonBar* bar, ZoomControlle
     PAINTSTRUCT ps{};
     HDC dc = insidePaint ? BeginPaint(window, &ps) : GetDC(window);
     if (!dc) return;
-    HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
-    if (mem && bitmap) {
-        HGDIOBJ old = SelectObject(mem, bitmap);
+    // With the zoom controller the frame is composed in the toolkit's 16-bit
+    // back buffer, where its overlay blends; otherwise in a plain bitmap.
+    HDC mem = zoom ? CreateBackBuffer(window, dc) : CreateCompatibleDC(dc);
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    if (mem && !zoom) {
+        bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+        if (bitmap) old = SelectObject(mem, bitmap);
+    }
+    if (mem && (zoom || bitmap)) {
         // The picture covers only part of the photo area; the rest is cleared so
         // nothing of an earlier picture or zoom stays behind.
         HBRUSH background = CreateSolidBrush(kViewBackground);
         FillRect(mem, &client, background);
         DeleteObject(background);
-
-        // Device-independent bitmap rows start on 4-byte boundaries. A reduced copy
-        // of a tall photo can have rows of another length; it is drawn from a copy
-        // with its rows spaced that way, or every row would start askew.
-        const size_t rowBytes = (size_t)width * 3, stride = (rowBytes + 3) & ~(size_t)3;
-        const uint8_t* bits = pixels;
         uint8_t* spaced = nullptr;
-        if (stride != rowBytes) {
-            spaced = static_cast<uint8_t*>(calloc(stride * (size_t)height, 1));
-            if (spaced) {
-                for (int y = 0; y < height; y++) memcpy(spaced + stride * y, pixels + rowBytes * y, rowBytes);
-            }
-            bits = spaced;
-        }
-        BITMAPINFO bmi{};
-        bmi.bmiHeader.biSize = 40;
-        bmi.bmiHeader.biWidth = width;
-        bmi.bmiHeader.biHeight = -height;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 24;
-        bmi.bmiHeader.biCompression = BI_RGB;
-        bmi.bmiHeader.biSizeImage = (DWORD)(stride * (size_t)height);
+        BITMAPINFO bmi;
+        const uint8_t* bits = DibRows(pixels, width, height, &spaced, &bmi);
         if (bits) {
             StretchDIBits(mem, dx0, dy0, dx1 - dx0 + 1, dy1 - dy0 + 1, sx0, sy0, sx1 - sx0 + 1, sy1 - sy0 + 1, bits,
                           &bmi, DIB_RGB_COLORS, SRCCOPY);
         }
         free(spaced);
+        if (zoom) zoom->DrawOverlay(mem);
         if (bar) bar->Draw(mem);
         BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
-        SelectObject(mem, old);
     }
-    if (bitmap) DeleteObject(bitmap);
-    if (mem) DeleteDC(mem);
+    if (zoom) {
+        if (mem) ReleaseBackBuffer(mem);
+    } else {
+        if (old) SelectObject(mem, old);
+        if (bitmap) DeleteObject(bitmap);
+        if (mem) DeleteDC(mem);
+    }
     if (insidePaint) {
         EndPaint(window, &ps);
     } else {

@@ -132,3 +132,9 @@ void WriteTestJpeg(const std::string& path, int width, int height) {
     }
     WriteJpegPixels(path, rgb, width, height, 75);
 }
+
+std::string CopySample(const testing_support::TempDir& storage, const std::string& name) {
+    const std::string path = storage.File(name);
+    std::filesystem::copy_file(std::string(LUMETRA_SOURCE_DIR) + "/samples/" + name, path);
+    return path;
+}

@@ -20,49 +20,6 @@ using platform::ScriptCommand;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
 
-// Screen points of the controls.
-constexpr int kBarY = 652;
-constexpr int kFindX = 102, kAddX = 170, kEraseX = 238, kEffectX = 307, kCompareX = 376, kResetX = 445;
-constexpr int kSaveKeyX = 120, kMenuKeyX = 360, kSoftKeyY = 718;
-constexpr int kPopupSaveAsY = 590, kPopupCancelY = 657;
-
-// A session built step by step: script lines and calls into the running program.
-struct Steps {
-    std::vector<ScriptCommand> list;
-
-    Steps& Do(const std::string& text) {
-        std::vector<ScriptCommand> parsed;
-        std::string error;
-        if (!platform::ParseScript(text, parsed, error)) ADD_FAILURE() << error;
-        list.insert(list.end(), parsed.begin(), parsed.end());
-        return *this;
-    }
-    Steps& Tap(int x, int y) { return Do("tap " + std::to_string(x) + " " + std::to_string(y) + "\n"); }
-    // A brush stroke: pressed at the first point, moved to the second (one touch
-    // of the brush there) and lifted.
-    Steps& Stroke(int x0, int y0, int x1, int y1) {
-        return Do("press " + std::to_string(x0) + " " + std::to_string(y0) + "\nmove " + std::to_string(x1) + " " +
-                  std::to_string(y1) + "\nrelease " + std::to_string(x1) + " " + std::to_string(y1) + "\n");
-    }
-    Steps& Call(std::function<void()> f) {
-        ScriptCommand c(ScriptCommand::Call);
-        c.call = std::move(f);
-        list.push_back(c);
-        return *this;
-    }
-    Steps& State() { return Do("state\n"); }
-    // Answers an open question or notice: OK of a question, or the single OK.
-    Steps& AnswerOk() { return Tap(kPanelTwoOkX, kPanelButtonsY); }
-    Steps& AnswerCancel() { return Tap(kPanelCancelX, kPanelButtonsY); }
-    Steps& Dismiss() { return Tap(kPanelOkX, kPanelOkY); }
-};
-
-std::string CopySample(const TempDir& storage, const std::string& name) {
-    const std::string path = storage.File(name);
-    std::filesystem::copy_file(std::string(LUMETRA_SOURCE_DIR) + "/samples/" + name, path);
-    return path;
-}
-
 uint32_t Screen(int x, int y) {
     return platform::ScreenPixel(x, y);
 }
@@ -126,8 +83,9 @@ TEST(EffectRoad, FindBrushesEffectCompareSaveAndResetOnAPortrait) {
 
     EXPECT_EQ("1", r.states[4]["showBackup"]);
     EXPECT_NE(skyCompare, skyEffect) << "Compare shows the flags behind her sharp, the effect blurred";
-    // Her face stays sharp: the kept pixels only lose 1/256.
-    for (int shift : {0, 8, 16}) EXPECT_NEAR((faceCompare >> shift) & 255, (faceEffect >> shift) & 255, 3);
+    // Her face stays sharp: the kept pixels only lose 1/256 (one step of the
+    // 16-bit screen at most).
+    for (int shift : {0, 8, 16}) EXPECT_NEAR((faceCompare >> shift) & 255, (faceEffect >> shift) & 255, 8);
     EXPECT_EQ("0", r.states[5]["showBackup"]);
     EXPECT_EQ(skyEffect, skyBack) << "and again the effect";
 
