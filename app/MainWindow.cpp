@@ -7,6 +7,8 @@
 #include <cwchar>
 #include <new>
 
+#include "ZoomControls/ZoomController.h"
+#include "ZoomControls/ZoomOverlay.h"
 #include "app/ButtonBar.h"
 #include "app/View.h"
 #include "app/WinMain.h"
@@ -23,8 +25,6 @@
 #include "resources/resource_ids.h"
 #include "subject/SubjectMask.h"
 #include "subject/WorkMemory.h"
-#include "ZoomControls/ZoomController.h"
-#include "ZoomControls/ZoomOverlay.h"
 
 AppState g_app;
 int g_level;

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/ButtonBar.h"
 #include "ZoomControls/ImageUtil.h"
 #include "ZoomControls/ZoomController.h"
+#include "app/ButtonBar.h"
 
 void FitView(HWND window, ImageRecord picture, SpanRect* src, SpanRect* dst) {
     RECT rc;
