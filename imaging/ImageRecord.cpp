@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imaging/PictureMetadata.h"
+
 void ClearImageRecord(ImageRecord* record) {
     if (!record) return;
     std::memset(record->name, 0, sizeof record->name);
@@ -14,4 +16,6 @@ void ClearImageRecord(ImageRecord* record) {
     record->byteSize = -1;
     std::free(record->pixels);
     record->pixels = nullptr;
+    delete record->metadata;
+    record->metadata = nullptr;
 }

@@ -10,15 +10,32 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <vector>
 
+#include "imaging/ExifBlock.h"
 #include "imaging/JpegErrors.h"
+#include "imaging/PictureMetadata.h"
 #include "platform/win32.h"
 
 namespace {
 
-// Compresses the picture into `file`; false when the library failed. Nothing with
-// a destructor lives in this function, so the longjmp back to it is safe.
-bool Encode(FILE* file, const uint8_t* pixels, int width, int height) {
+// Writes each payload that fits one marker as a marker of type `code`.
+void WriteMarkers(j_compress_ptr cinfo, int code, const std::vector<std::vector<uint8_t>>& payloads) {
+    for (size_t i = 0; i < payloads.size(); i++) {
+        const std::vector<uint8_t>& payload = payloads[i];
+        if (payload.size() > kMaxMarkerPayload) continue;
+        jpeg_write_marker(cinfo, code, payload.data(), static_cast<unsigned>(payload.size()));
+    }
+}
+
+// Compresses the picture into `file`, with the metadata markers after the JFIF
+// header: `exif` (a whole APP1 payload, or empty), then the XMP and ICC payloads
+// of `metadata` (may be null). False when the library failed. Nothing with a
+// destructor lives in this function or the ones it calls, so the longjmp back to
+// it is safe.
+bool Encode(FILE* file, const uint8_t* pixels, int width, int height, const std::vector<uint8_t>& exif,
+            const PictureMetadata* metadata) {
     jpeg_compress_struct cinfo;
     JpegErrorJump err;
 
@@ -36,6 +53,11 @@ bool Encode(FILE* file, const uint8_t* pixels, int width, int height) {
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
+    if (!exif.empty()) jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
+    if (metadata) {
+        WriteMarkers(&cinfo, JPEG_APP0 + 1, metadata->xmp);
+        WriteMarkers(&cinfo, JPEG_APP0 + 2, metadata->icc);
+    }
 
     JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
                                                 static_cast<JDIMENSION>(3 * width), 1);
@@ -95,8 +117,19 @@ int CreateTemporary(const char* target, char* tempPath, size_t tempSize) {
 
 }  // namespace
 
-int SaveJpegPicture(const wchar_t* path, const uint8_t* pixels, int width, int height) {
+int SaveJpegPicture(const wchar_t* path, const uint8_t* pixels, int width, int height,
+                    const PictureMetadata* metadata) {
     if (!path || !pixels || width <= 0 || height <= 0) return 0;
+    // The EXIF block is rewritten before anything is created, and outside the
+    // library's reach: the rewrite allocates.
+    std::vector<uint8_t> exif;
+    if (metadata && !metadata->exif.empty()) {
+        try {
+            ExifForSavedPicture(metadata->exif.data(), metadata->exif.size(), width, height, &exif);
+        } catch (const std::bad_alloc&) {
+            exif.clear();  // saved without it, as a block that cannot be rewritten
+        }
+    }
     char nativePath[kMaxNativePath];
     char target[kMaxNativePath];
     char tempPath[kMaxNativePath];
@@ -114,7 +147,7 @@ int SaveJpegPicture(const wchar_t* path, const uint8_t* pixels, int width, int h
 
     // The photo reaches the disk before it replaces the original, so neither a
     // failed write nor a power cut leaves the user without a complete picture.
-    bool ok = Encode(file, pixels, width, height);
+    bool ok = Encode(file, pixels, width, height, exif, metadata);
     ok = ok && fflush(file) == 0 && fsync(fileno(file)) == 0;
     if (fclose(file) != 0) ok = false;
     if (ok && rename(tempPath, target) != 0) ok = false;

@@ -7,7 +7,9 @@
 
 #include "imaging/BmpReader.h"
 #include "imaging/JpegErrors.h"
+#include "imaging/JpegMetadata.h"
 #include "imaging/JpegReader.h"
+#include "imaging/Orientation.h"
 #include "platform/win32.h"
 
 int WidthStep(int w) {
@@ -24,7 +26,7 @@ int PaddedWidth(int w) {
 }
 
 bool PictureSizeAcceptable(int64_t w, int64_t h) {
-    if (w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide) return false;
+    if (w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide || w * h > kMaxPicturePixels) return false;
     int64_t padded = PaddedWidth(static_cast<int>(w));
     return 3 * padded * h <= kMaxPictureBytes;
 }
@@ -67,7 +69,8 @@ bool HoldsJpeg(const wchar_t* path) {
     return jpeg;
 }
 
-// The size in a JPEG file's frame header, read by the library itself.
+// The upright size of a JPEG picture: its frame header's, read by the library
+// itself, turned by the orientation in its EXIF block.
 bool ReadJpegSize(FILE* file, int* width, int* height) {
     jpeg_decompress_struct cinfo;
     JpegErrorJump err;
@@ -79,16 +82,17 @@ bool ReadJpegSize(FILE* file, int* width, int* height) {
     }
     jpeg_create_decompress(&cinfo);
     jpeg_stdio_src(&cinfo, file);
+    KeepJpegMetadataMarkers(&cinfo, false);
     bool ok = jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK;
     if (ok) {
-        *width = static_cast<int>(cinfo.image_width);
-        *height = static_cast<int>(cinfo.image_height);
+        UprightSize(FindJpegExif(&cinfo).orientation, static_cast<int>(cinfo.image_width),
+                    static_cast<int>(cinfo.image_height), width, height);
     }
     jpeg_destroy_decompress(&cinfo);
     return ok;
 }
 
-bool ReadSize(PictureFormat format, const wchar_t* path, int* width, int* height) {
+bool ReadSize(PictureFormat format, const wchar_t* path, int* width, int* height, bool limited = true) {
     FILE* file = OpenPictureFile(path);
     if (!file) return false;
     bool ok = false;
@@ -101,7 +105,7 @@ bool ReadSize(PictureFormat format, const wchar_t* path, int* width, int* height
         ok = ReadJpegSize(file, width, height);
     }
     fclose(file);
-    return ok && PictureSizeAcceptable(*width, *height);
+    return ok && (!limited || PictureSizeAcceptable(*width, *height));
 }
 
 }  // namespace
@@ -121,6 +125,14 @@ int ReadPictureSize(const wchar_t* path, int* width, int* height) {
     return 1;
 }
 
+int ReadStatedPictureSize(const wchar_t* path, int* width, int* height) {
+    int w = 0, h = 0;
+    if (!ReadSize(PictureFormatOf(path), path, &w, &h, false)) return 0;
+    *width = w;
+    *height = h;
+    return 1;
+}
+
 int LoadPicture(const wchar_t* path, const wchar_t* fileName, ImageRecord* record, int64_t maxBytes) {
     if (!record) return LOAD_FAILED;
     ClearImageRecord(record);
@@ -135,7 +147,7 @@ int LoadPicture(const wchar_t* path, const wchar_t* fileName, ImageRecord* recor
         if (3 * static_cast<int64_t>(width) * height > maxBytes) {
             record->width = width;
             record->height = height;
-            record->byteSize = 3 * width * height;  // the readers' limits keep it within 200 MB
+            record->byteSize = 3 * width * height;  // within kMaxPictureBytes by the readers' limits
             StoreName(record, fileName);
             return LOAD_TOO_LARGE;
         }
@@ -145,11 +157,12 @@ int LoadPicture(const wchar_t* path, const wchar_t* fileName, ImageRecord* recor
     int height = 0;
     int byteSize = 0;
     uint8_t* pixels = nullptr;
+    PictureMetadata* metadata = nullptr;
     PictureFormat format = PictureFormatOf(path);
     if (format == PictureFormat::Bmp) {
         pixels = LoadBmpPicture(path, &width, &height, &byteSize);
     } else if (format == PictureFormat::Jpeg) {
-        pixels = LoadJpegPicture(path, &width, &height);
+        pixels = LoadJpegPicture(path, &width, &height, &metadata);
     }
     if (!pixels) {
         ClearImageRecord(record);
@@ -160,6 +173,7 @@ int LoadPicture(const wchar_t* path, const wchar_t* fileName, ImageRecord* recor
     record->height = height;
     record->byteSize = 3 * width * height;
     record->pixels = pixels;
+    record->metadata = metadata;
     StoreName(record, fileName);
     return LOAD_OK;
 }

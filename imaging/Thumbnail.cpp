@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "imaging/BmpReader.h"
 #include "imaging/JpegColour.h"
+#include "imaging/JpegMetadata.h"
 #include "imaging/LoadPicture.h"
+#include "imaging/Orientation.h"
 #include "platform/win32.h"
 
 namespace {
@@ -108,9 +111,10 @@ void JumpQuietly(j_common_ptr cinfo) {
 void Ignore(j_common_ptr, int) {}
 
 // libjpeg leaves through longjmp on errors, so nothing in this frame that
-// changes after setjmp is used afterwards; results go through `shrink`, which
-// lives in the caller.
-bool JpegThumbnail(FILE* file, int maxW, int maxH, Shrinker* shrink) {
+// changes after setjmp is used afterwards; results go through `shrink` and
+// `orientation`, which live in the caller. The picture is shrunk as stored, into
+// the box turned with it, and turned upright afterwards (see Upright).
+bool JpegThumbnail(FILE* file, int maxW, int maxH, Shrinker* shrink, int* orientation) {
     jpeg_decompress_struct cinfo;
     JpegErrorJump err;
     cinfo.err = jpeg_std_error(&err.pub);
@@ -123,14 +127,25 @@ bool JpegThumbnail(FILE* file, int maxW, int maxH, Shrinker* shrink) {
     jpeg_create_decompress(&cinfo);
     cinfo.mem->max_memory_to_use = kJpegMemory;
     jpeg_stdio_src(&cinfo, file);
-    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK ||
-        !PictureSizeAcceptable(cinfo.image_width, cinfo.image_height)) {
+    KeepJpegMetadataMarkers(&cinfo, false);
+    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    *orientation = FindJpegExif(&cinfo).orientation;
+    int uprightW = 0, uprightH = 0;
+    UprightSize(*orientation, static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height), &uprightW,
+                &uprightH);
+    if (!PictureSizeAcceptable(uprightW, uprightH)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    // The box as the stored picture lies.
+    const bool turned = OrientationSwapsSides(*orientation);
+    const int boxW = turned ? maxH : maxW, boxH = turned ? maxW : maxH;
     // The coarsest of the library's scales whose output still covers the box.
     int fitW, fitH;
-    Shrinker::FitSize(static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height), maxW, maxH, fitW,
+    Shrinker::FitSize(static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height), boxW, boxH, fitW,
                       fitH);
     unsigned denom = 8;
     while (denom > 1 && ((cinfo.image_width + denom - 1) / denom < static_cast<unsigned>(fitW) ||
@@ -145,7 +160,7 @@ bool JpegThumbnail(FILE* file, int maxW, int maxH, Shrinker* shrink) {
     }
     jpeg_start_decompress(&cinfo);
     const int width = static_cast<int>(cinfo.output_width), components = cinfo.output_components;
-    shrink->Start(width, static_cast<int>(cinfo.output_height), maxW, maxH);
+    shrink->Start(width, static_cast<int>(cinfo.output_height), boxW, boxH);
     JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
                                                 static_cast<JDIMENSION>(width * components), 1);
     while (cinfo.output_scanline < cinfo.output_height) {
@@ -159,6 +174,27 @@ bool JpegThumbnail(FILE* file, int maxW, int maxH, Shrinker* shrink) {
     return true;
 }
 
+// The thumbnail of a picture stored in `orientation`, turned upright into a new
+// buffer; the stored one is released.
+uint8_t* Upright(uint8_t* stored, int orientation, int* width, int* height) {
+    if (!stored || NormalOrientation(orientation) == 1) return stored;
+    int w = 0, h = 0;
+    UprightSize(orientation, *width, *height, &w, &h);
+    uint8_t* upright = static_cast<uint8_t*>(malloc(3 * static_cast<size_t>(w) * h));
+    if (upright) {
+        const UprightSteps steps = StoredToUpright(orientation, *width, *height, 3 * static_cast<size_t>(w));
+        const uint8_t* src = stored;
+        for (int y = 0; y < *height; y++) {
+            for (int x = 0; x < *width; x++, src += 3)
+                memcpy(upright + steps.origin + y * steps.rowStep + x * steps.columnStep, src, 3);
+        }
+        *width = w;
+        *height = h;
+    }
+    free(stored);
+    return upright;
+}
+
 }  // namespace
 
 uint8_t* ReadPictureThumbnail(const wchar_t* path, int maxWidth, int maxHeight, int* width, int* height) {
@@ -168,8 +204,15 @@ uint8_t* ReadPictureThumbnail(const wchar_t* path, int maxWidth, int maxHeight, 
     FILE* file = OpenPictureFile(path);
     if (!file) return nullptr;
     Shrinker shrink;
+    int orientation = 1;
     bool ok = format == PictureFormat::Bmp ? BmpThumbnail(file, maxWidth, maxHeight, &shrink)
-                                           : JpegThumbnail(file, maxWidth, maxHeight, &shrink);
+                                           : JpegThumbnail(file, maxWidth, maxHeight, &shrink, &orientation);
     fclose(file);
-    return ok ? shrink.Finish(width, height) : nullptr;
+    if (!ok) return nullptr;
+    int w = 0, h = 0;
+    uint8_t* thumbnail = Upright(shrink.Finish(&w, &h), orientation, &w, &h);
+    if (!thumbnail) return nullptr;
+    *width = w;
+    *height = h;
+    return thumbnail;
 }

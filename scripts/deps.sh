@@ -2,7 +2,7 @@
 # Installs the Debian packages Lumetra needs to build, run and test, when missing.
 # Packages named as arguments (as scripts/fuzz.sh names clang) are added to them.
 set -euo pipefail
-packages=(build-essential cmake pkg-config libjpeg62-turbo-dev libpng-dev libsdl2-dev libfreetype-dev
+packages=(build-essential cmake pkg-config libjpeg62-turbo-dev libexif-dev libpng-dev libsdl2-dev libfreetype-dev
           fonts-dejavu-core googletest libgtest-dev libbenchmark-dev xvfb xauth imagemagick "$@")
 missing=()
 for p in "${packages[@]}"; do
