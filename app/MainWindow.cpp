@@ -37,6 +37,7 @@ int32_t g_subjectRect[4];
 namespace {
 
 SHACTIVATEINFO s_activateInfo;
+int64_t s_maxOpenBytes = kMaxOpenBytes;
 constexpr wchar_t kCaption[] = L"Lumetra";
 
 void Notice(const wchar_t* text) {
@@ -168,7 +169,7 @@ void OnOpen() {
     ReleasePictures();
     FreeRegionLabelMap();
     g_app.subjectFound = g_app.showBackup = g_app.state = g_app.brushMode = 0;
-    int result = ChoosePicture(g_app.window, &g_app.full, kMaxOpenBytes);
+    int result = ChoosePicture(g_app.window, &g_app.full, MaxOpenBytes());
     if (result == 1) {
         Repaint();
         SendMessage(g_app.window, WM_CLOSE, 0, 0);
@@ -180,7 +181,7 @@ void OnOpen() {
     }
     // A picture over the limit was measured from its file's header and never
     // decoded: the record holds its size and no pixels.
-    if (g_app.full.byteSize > kMaxOpenBytes) {
+    if (!g_app.full.pixels || g_app.full.byteSize > MaxOpenBytes()) {
         ClearImageRecord(&g_app.full);
         g_app.state = 0;
         Repaint();
@@ -234,7 +235,7 @@ void OnSave() {
     wchar_t path[kPicturePathChars] = {0};
     PicturePath(path, kPicturePathChars);
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    int saved = SaveJpegPicture(path, g_app.full.pixels, g_app.full.width, g_app.full.height);
+    int saved = SaveJpegPicture(path, g_app.full.pixels, g_app.full.width, g_app.full.height, g_app.full.metadata);
     SetCursor(previous);
     Notice(saved == 1 ? L"Done" : L"Not enough storage !");
 }
@@ -276,7 +277,7 @@ void OnReset() {
         // instead of working on a cleared one.
         ImageRecord fresh{};
         memcpy(fresh.folder, g_app.full.folder, sizeof fresh.folder);
-        if (LoadPicture(path, name, &fresh, kMaxOpenBytes) != LOAD_OK) {
+        if (LoadPicture(path, name, &fresh, MaxOpenBytes()) != LOAD_OK) {
             ClearImageRecord(&fresh);
             DropPicture();
             PostMessage(g_app.window, WM_COMMAND, CMD_OPEN, 0);
@@ -685,6 +686,22 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+void SetMaxOpenPixels(int64_t pixels) {
+    if (pixels <= 0) {
+        DWORD setting = 0;
+        if (FAILED(SHRegQueryDWORD(HKEY_CURRENT_USER, kSettingsKey, kMaxPixelsValue, &setting)) || setting == 0) {
+            s_maxOpenBytes = kMaxOpenBytes;
+            return;
+        }
+        pixels = setting;
+    }
+    s_maxOpenBytes = std::min<int64_t>(pixels, kMaxPicturePixels) * 3;
+}
+
+int64_t MaxOpenBytes() {
+    return s_maxOpenBytes;
+}
 
 LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     g_app.window = window;

@@ -3,6 +3,7 @@
 // and stylus event.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "ZoomControls/SpanRect.h"
@@ -26,8 +27,20 @@ enum {
 // Sent by the Save pop-up when it closes.
 constexpr UINT WM_POPUP_CLOSED = 1529;
 
-// Pictures whose pixels take more bytes than this are refused on open.
+// Pictures whose pixels take more bytes than this are refused on open, by
+// default: two million pixels, as the handset holds. A desktop user may lift
+// the limit with --max-pixels or the setting below.
 constexpr int kMaxOpenBytes = 6000000;
+// Where the setting lives: DWORD "MaxPixels" under this key of the settings file.
+constexpr wchar_t kSettingsKey[] = L"Software\\Lumetra";
+constexpr wchar_t kMaxPixelsValue[] = L"MaxPixels";
+
+// The open limit in pixels (a picture of more is refused with "  Open image
+// under 2M"), from 1 to the readers' own limit; 0 reads the setting, and
+// without one keeps the default. Called before the window is made.
+void SetMaxOpenPixels(int64_t pixels);
+// The open limit in bytes of pixels now in force.
+int64_t MaxOpenBytes();
 
 struct AppState {
     ImageRecord reduced;

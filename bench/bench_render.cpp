@@ -1,19 +1,27 @@
-// lumetra-render on a 2000 x 3000 portrait JPEG (quality 90) beside the floor
-// of any tool that must read and write the photo: one libjpeg decode and one
-// encode (quality 75, as Lumetra writes) of the same file.
+// lumetra-render on portrait JPEGs (quality 90) of 6, 12 and 48 megapixels
+// (2000 x 3000, and the phone sizes 3000 x 4000 and 6000 x 8000) beside the
+// floor of any tool that must read and write the photo: one libjpeg decode and
+// one encode (quality 75, as Lumetra writes) of the same file.
 //
-//   BM_DecodeEncode   libjpeg alone: decode the file, encode it again
-//   BM_LumetraRender  the whole program run: load, reduce, find the subject,
-//                     render the blur, write the JPEG
+//   BM_DecodeEncode/N   libjpeg alone: decode the file, encode it again
+//   BM_LumetraRender/N  the whole program run: load, reduce, find the subject,
+//                       render the blur, write the JPEG; peak_MB is the
+//                       program's peak resident memory and bytes_per_pixel
+//                       that peak over the photo's pixels
+// N is the photo's size in megapixels.
 //
 // The portrait is the grace_hopper sample enlarged smoothly, so the road finds
 // her face and renders a real subject.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,7 +30,15 @@
 
 namespace {
 
-constexpr int kWidth = 2000, kHeight = 3000;
+struct Size {
+    int width, height;
+};
+
+Size SizeFor(int megapixels) {
+    if (megapixels >= 48) return {6000, 8000};
+    if (megapixels >= 12) return {3000, 4000};
+    return {2000, 3000};
+}
 
 std::string TempFolder() {
     static std::string folder = [] {
@@ -84,9 +100,13 @@ void Encode(const std::string& path, const std::vector<uint8_t>& rgb, int width,
     fclose(f);
 }
 
-// The portrait sample enlarged bilinearly to 2000 x 3000.
-const std::string& Portrait() {
-    static std::string path = [] {
+// The portrait sample enlarged bilinearly to the given size.
+std::string Portrait(int megapixels) {
+    static std::map<int, std::string> made;
+    auto found = made.find(megapixels);
+    if (found != made.end()) return found->second;
+    const int kWidth = SizeFor(megapixels).width, kHeight = SizeFor(megapixels).height;
+    std::string path = [&] {
         int w = 0, h = 0;
         std::vector<uint8_t> small =
             Decode(std::string(LUMETRA_SOURCE_DIR) + "/samples/grace_hopper_single.jpg", &w, &h);
@@ -111,15 +131,17 @@ const std::string& Portrait() {
                 }
             }
         }
-        std::string file = TempFolder() + "/portrait-2000x3000.jpg";
+        std::string file =
+            TempFolder() + "/portrait-" + std::to_string(kWidth) + "x" + std::to_string(kHeight) + ".jpg";
         Encode(file, big, kWidth, kHeight, 90);
         return file;
     }();
+    made[megapixels] = path;
     return path;
 }
 
 void BM_DecodeEncode(benchmark::State& state) {
-    const std::string& in = Portrait();
+    const std::string in = Portrait((int)state.range(0));
     const std::string out = TempFolder() + "/floor.jpg";
     for (auto _ : state) {
         int w = 0, h = 0;
@@ -127,21 +149,41 @@ void BM_DecodeEncode(benchmark::State& state) {
         Encode(out, rgb, w, h, 75);
     }
 }
-BENCHMARK(BM_DecodeEncode)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeEncode)->Arg(6)->Arg(12)->Arg(48)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Runs the program once; its peak resident memory in kilobytes, or -1.
+long RunRender(const std::string& in, const std::string& out) {
+    const std::string program = std::string(LUMETRA_BINARY_DIR) + "/tools/lumetra-render/lumetra-render";
+    pid_t pid = fork();
+    if (pid == 0) {
+        freopen("/dev/null", "w", stdout);
+        execl(program.c_str(), program.c_str(), "--quiet", "-o", out.c_str(), in.c_str(), (char*)nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return usage.ru_maxrss;
+}
 
 void BM_LumetraRender(benchmark::State& state) {
-    const std::string& in = Portrait();
-    const std::string command = std::string("'") + LUMETRA_BINARY_DIR +
-                                "/tools/lumetra-render/lumetra-render' --quiet -o '" + TempFolder() +
-                                "/rendered.jpg' '" + in + "' >/dev/null";
+    const int megapixels = (int)state.range(0);
+    const std::string in = Portrait(megapixels);
+    const std::string out = TempFolder() + "/rendered.jpg";
+    long peakKb = 0;
     for (auto _ : state) {
-        if (std::system(command.c_str()) != 0) {
+        const long kb = RunRender(in, out);
+        if (kb < 0) {
             state.SkipWithError("lumetra-render failed");
             break;
         }
+        peakKb = std::max(peakKb, kb);
     }
+    const double pixels = (double)SizeFor(megapixels).width * SizeFor(megapixels).height;
+    state.counters["peak_MB"] = (double)peakKb / 1024.0;
+    state.counters["bytes_per_pixel"] = (double)peakKb * 1024.0 / pixels;
 }
-BENCHMARK(BM_LumetraRender)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LumetraRender)->Arg(6)->Arg(12)->Arg(48)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -119,7 +119,8 @@ void Save(HWND dialog) {
                                                        L"Overwrite original file.\\Continue?", PANEL_OK_CANCEL) != 0)
         return;
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    const int saved = SaveJpegPicture(Widen(path).c_str(), record->pixels, record->width, record->height);
+    const int saved =
+        SaveJpegPicture(Widen(path).c_str(), record->pixels, record->width, record->height, record->metadata);
     if (saved) {
         memset(record->folder, 0, sizeof record->folder);
         memcpy(record->folder, folder.data(), folder.size());

@@ -39,6 +39,7 @@ SessionResult RunSession(const std::string& storage, const std::string& script,
         }
     };
     if (!platform::Initialize(options)) throw std::runtime_error("platform did not start");
+    SetMaxOpenPixels(0);
     g_app = AppState{};
     g_level = 0;
     g_zoom = 0;

@@ -93,15 +93,16 @@ TEST(RenderTool, ABadFileAmongGoodOnesIsNamedAndTheOthersAreStillRendered) {
     std::filesystem::copy_file(Sample("grace_hopper_single.jpg"), in.File("good.jpg"));
     std::filesystem::copy_file(Sample("astronaut_single.jpg"), in.File("also.jpg"));
     WriteBytes(in.File("broken.jpg"), {0xFF, 0xD8, 0xFF, 0x00, 1, 2, 3});
-    // A header claiming 7000 x 100 pixels: refused before anything is decoded.
-    WriteBytes(in.File("huge.jpg"), imaging_test::JpegHeaderOnly(7000, 100, 3, false));
+    // A header claiming 12000 x 9000 pixels (108 megapixels): refused before
+    // anything is decoded.
+    WriteBytes(in.File("huge.jpg"), imaging_test::JpegHeaderOnly(12000, 9000, 3, false));
     WriteTestJpeg(in.File("noone.jpg"), 320, 240);
     ToolRun run =
         Render(out, "--out-dir '" + out.path() + "' '" + in.File("good.jpg") + "' '" + in.File("broken.jpg") + "' '" +
                         in.File("huge.jpg") + "' '" + in.File("noone.jpg") + "' '" + in.File("also.jpg") + "'");
     EXPECT_EQ(1, run.status);
     EXPECT_NE(std::string::npos, run.err.find("broken.jpg: not a readable")) << run.err;
-    EXPECT_NE(std::string::npos, run.err.find("huge.jpg: too large: 7000 x 100")) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("huge.jpg: too large: 12000 x 9000")) << run.err;
     EXPECT_NE(std::string::npos, run.err.find("noone.jpg: no one found")) << run.err;
     EXPECT_NE(std::string::npos, run.out.find("2 of 5 pictures rendered, 3 failed")) << run.out;
     EXPECT_TRUE(std::filesystem::exists(out.File("good.jpg")));

@@ -177,7 +177,8 @@ TEST(DetectTool, ReadsJpegDataSavedUnderABmpName) {
     EXPECT_EQ(0, status);
     auto out = testing_support::ReadBytes(dir.File("out.json"));
     std::string json(out.begin(), out.end());
-    EXPECT_NE(std::string::npos, json.find("\"width\": 512, \"height\": 512, \"faces\": [{")) << json;
+    EXPECT_NE(std::string::npos, json.find("\"width\": 512, \"height\": 512, \"orientation\": 1, \"faces\": [{"))
+        << json;
 }
 
 // Width and height from a PNG file's header.

@@ -10,6 +10,7 @@
 
 #include "app/MainWindow.h"
 #include "app/WinMain.h"
+#include "imaging/LoadPicture.h"
 #include "imaging/Thumbnail.h"
 #include "platform/Platform.h"
 #include "resources/Resources.h"
@@ -18,12 +19,15 @@ namespace {
 
 void Usage(FILE* out) {
     fputs(
-        "usage: lumetra [--storage DIR] [--scale N] [--config DIR] [--runtime DIR]\n"
-        "       lumetra --headless --script FILE [--storage DIR] [--config DIR] [--runtime DIR]\n"
+        "usage: lumetra [--storage DIR] [--scale N] [--max-pixels N] [--config DIR] [--runtime DIR]\n"
+        "       lumetra --headless --script FILE [--storage DIR] [--max-pixels N] [--config DIR] [--runtime DIR]\n"
         "\n"
         "  --storage DIR   folder the picture chooser shows as \"My Storage\"\n"
         "                  (default: ~/Pictures)\n"
         "  --scale N       magnify the window N times (1 to 4) for large monitors\n"
+        "  --max-pixels N  open pictures of up to N pixels (default 2000000, at most\n"
+        "                  100000000); also the DWORD MaxPixels under Software\\Lumetra\n"
+        "                  in the settings file\n"
         "  --headless      run without a display, replaying --script\n"
         "  --script FILE   commands for a headless run, one a line (see README)\n"
         "  --config DIR    folder of the settings file (default: ~/.config/lumetra)\n"
@@ -42,6 +46,7 @@ void Usage(FILE* out) {
 int main(int argc, char** argv) {
     platform::Options options;
     std::string scriptPath;
+    int64_t maxPixels = 0;  // 0: the setting, or the default
     for (int i = 1; i < argc; i++) {
         std::string arg = argv[i];
         auto value = [&](const char* name) -> const char* {
@@ -64,6 +69,14 @@ int main(int argc, char** argv) {
             options.scale = atoi(value("--scale"));
             if (options.scale < 1 || options.scale > 4) {
                 fprintf(stderr, "lumetra: --scale takes 1 to 4\n");
+                return 2;
+            }
+        } else if (arg == "--max-pixels") {
+            const char* text = value("--max-pixels");
+            char* end = nullptr;
+            maxPixels = strtoll(text, &end, 10);
+            if (end == text || *end != '\0' || maxPixels < 1 || maxPixels > kMaxPicturePixels) {
+                fprintf(stderr, "lumetra: --max-pixels takes 1 to %lld\n", (long long)kMaxPicturePixels);
                 return 2;
             }
         } else if (arg == "--config") {
@@ -95,6 +108,7 @@ int main(int argc, char** argv) {
         }
     }
     if (!platform::Initialize(options)) return 1;
+    SetMaxOpenPixels(maxPixels);
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(const_cast<platform::ResourceModule*>(LumetraResources()));
     platform::RegisterResourceModule(instance, LumetraResources());
     platform::SetThumbnailReader(ReadPictureThumbnail);

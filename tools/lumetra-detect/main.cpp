@@ -14,6 +14,7 @@
 
 #include "imaging/ImageRecord.h"
 #include "imaging/LoadPicture.h"
+#include "imaging/PictureMetadata.h"
 #include "imaging/PyramidLevel.h"
 #include "imaging/ResizePicture.h"
 #include "platform/win32.h"
@@ -30,17 +31,23 @@ const char kUsage[] =
     "\n"
     "Finds faces and confirms them by their eyes as Lumetra's Find does, and prints\n"
     "one JSON line per picture:\n"
-    "  {\"file\": \"a.jpg\", \"width\": 640, \"height\": 480, \"faces\": [{\"box\": [x0, y0, x1, y1],\n"
+    "  {\"file\": \"a.jpg\", \"width\": 640, \"height\": 480, \"orientation\": 1,\n"
+    "   \"faces\": [{\"box\": [x0, y0, x1, y1],\n"
     "   \"verified\": true, \"eyes\": [[lx, ly], [rx, ry]]}]}\n"
     "\n"
     "Files are read as the application reads them: JPEG when the name contains\n"
-    "\".jpg\", 24-bit BMP when it contains \".bmp\" (any case).\n"
+    "\".jpg\", 24-bit BMP when it contains \".bmp\" (any case). A JPEG is turned\n"
+    "upright by its EXIF orientation first, as the application does;\n"
+    "\"orientation\" is the EXIF value that was applied (1 = stored upright).\n"
+    "Pictures up to 100 megapixels are read; larger ones are refused from their\n"
+    "header.\n"
     "\n"
-    "\"width\" and \"height\" are the picture's own size from its file header. The\n"
+    "\"width\" and \"height\" are the upright picture's own size. The\n"
     "loaded picture is padded on the right to a multiple of 4 to 64 columns, and\n"
     "faces are searched in that padded picture, so a box may reach into the\n"
     "padding past \"width\". Boxes (x1, y1 exclusive) and eye centres are in the\n"
-    "file's pixels: positions found in the reduced working copy times 2^level.\n"
+    "upright picture's pixels: positions found in the reduced working copy times\n"
+    "2^level.\n"
     "\"eyes\" is null for a face whose eyes were not both found.\n"
     "\n"
     "Options:\n"
@@ -135,8 +142,8 @@ struct FoundFace {
 
 // Loads one file and finds its faces. Returns false with `error` set when the
 // file cannot be read or there is no memory for the working copies.
-bool FindFaces(const char* path, int levelOverride, int* width, int* height, std::vector<FoundFace>* faces,
-               Reduced* reducedOut, std::string* error) {
+bool FindFaces(const char* path, int levelOverride, int* width, int* height, int* orientation,
+               std::vector<FoundFace>* faces, Reduced* reducedOut, std::string* error) {
     if (FILE* f = std::fopen(path, "rb")) {
         std::fclose(f);
     } else {
@@ -145,6 +152,13 @@ bool FindFaces(const char* path, int levelOverride, int* width, int* height, std
     }
     std::wstring widePath, wideName;
     if (!WidePath(path, &widePath, error) || !WidePath(BaseName(path), &wideName, error)) return false;
+    int fileWidth = 0, fileHeight = 0;
+    const bool sized = ReadStatedPictureSize(widePath.c_str(), &fileWidth, &fileHeight);
+    if (sized && !PictureSizeAcceptable(fileWidth, fileHeight)) {
+        *error = "too large: " + std::to_string(fileWidth) + " x " + std::to_string(fileHeight) +
+                 " pixels (at most 100 megapixels)";
+        return false;
+    }
     ImageRecord record{};
     if (LoadPicture(widePath.c_str(), wideName.c_str(), &record) != LOAD_OK) {
         *error = "not a readable JPEG or 24-bit BMP picture (the name must contain .jpg or .bmp)";
@@ -154,11 +168,8 @@ bool FindFaces(const char* path, int levelOverride, int* width, int* height, std
     // The header's size when it matches what was loaded, else the loaded size.
     *width = record.width;
     *height = record.height;
-    int fileWidth = 0, fileHeight = 0;
-    if (ReadPictureSize(widePath.c_str(), &fileWidth, &fileHeight) && fileHeight == record.height &&
-        PaddedWidth(fileWidth) == record.width) {
-        *width = fileWidth;
-    }
+    *orientation = record.metadata ? record.metadata->orientation : 1;
+    if (sized && fileHeight == record.height && PaddedWidth(fileWidth) == record.width) *width = fileWidth;
 
     const int level = levelOverride >= 0 ? levelOverride : PyramidLevel(std::max(record.width, record.height));
     const int rw = record.width >> level;
@@ -214,10 +225,11 @@ bool FindFaces(const char* path, int levelOverride, int* width, int* height, std
     return true;
 }
 
-std::string JsonLine(const char* path, int width, int height, const std::vector<FoundFace>& faces,
+std::string JsonLine(const char* path, int width, int height, int orientation, const std::vector<FoundFace>& faces,
                      const std::string& maskPath, int subjectCode) {
     std::string line = "{\"file\": " + JsonString(path) + ", \"width\": " + std::to_string(width) +
-                       ", \"height\": " + std::to_string(height) + ", \"faces\": [";
+                       ", \"height\": " + std::to_string(height) + ", \"orientation\": " + std::to_string(orientation) +
+                       ", \"faces\": [";
     for (size_t i = 0; i < faces.size(); i++) {
         const FoundFace& f = faces[i];
         if (i) line += ", ";
@@ -295,11 +307,11 @@ int main(int argc, char** argv) {
 
     int status = 0;
     for (const char* path : files) {
-        int width = 0, height = 0;
+        int width = 0, height = 0, orientation = 1;
         std::vector<FoundFace> faces;
         Reduced reduced;
         std::string error;
-        if (!FindFaces(path, levelOverride, &width, &height, &faces, &reduced, &error)) {
+        if (!FindFaces(path, levelOverride, &width, &height, &orientation, &faces, &reduced, &error)) {
             std::fprintf(stderr, "lumetra-detect: %s: %s\n", path, error.c_str());
             status = 1;
             continue;
@@ -326,7 +338,7 @@ int main(int argc, char** argv) {
                 continue;
             }
         }
-        std::printf("%s\n", JsonLine(path, width, height, faces, maskPath, subjectCode).c_str());
+        std::printf("%s\n", JsonLine(path, width, height, orientation, faces, maskPath, subjectCode).c_str());
         std::fflush(stdout);
     }
     return status;

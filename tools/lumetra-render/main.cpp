@@ -20,6 +20,7 @@
 #include "imaging/ImageRecord.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/LoadPicture.h"
+#include "imaging/PictureMetadata.h"
 #include "imaging/PyramidLevel.h"
 #include "imaging/ResizePicture.h"
 #include "imaging/TouchMaskEditor.h"
@@ -28,10 +29,6 @@
 #include "tools/common/ToolSupport.h"
 
 namespace {
-
-// The longest side the renderer's level table covers: its reduced working copy
-// stays within about 425 pixels.
-constexpr int kMaxRenderSide = 6800;
 
 const char kUsage[] =
     "Usage: lumetra-render (-o OUT.jpg | --out-dir DIR) [--add X,Y]... [--erase X,Y]...\n"
@@ -43,9 +40,11 @@ const char kUsage[] =
     "the picture's width padded as the application pads it).\n"
     "\n"
     "Files are read as the application reads them: JPEG when the name contains\n"
-    "\".jpg\", 24-bit BMP when it contains \".bmp\" (any case). Pictures up to 6800\n"
-    "pixels on the longer side are rendered; larger ones are refused from their\n"
-    "header, before anything is decoded.\n"
+    "\".jpg\", 24-bit BMP when it contains \".bmp\" (any case), and turned upright by\n"
+    "their EXIF orientation. Pictures up to 100 megapixels are rendered; larger\n"
+    "ones are refused from their header, before anything is decoded. The JPEG\n"
+    "written keeps the photo's EXIF (orientation 1, no embedded thumbnail), colour\n"
+    "profile and XMP.\n"
     "\n"
     "Options:\n"
     "  -o OUT.jpg      the file to write, for a single FILE (it may name FILE itself)\n"
@@ -155,13 +154,13 @@ bool Render(const Job& job, const std::vector<Touch>& touches, bool outputMayBeI
         return false;
     }
     int fileWidth = 0, fileHeight = 0;
-    if (!ReadPictureSize(widePath.c_str(), &fileWidth, &fileHeight)) {
+    if (!ReadStatedPictureSize(widePath.c_str(), &fileWidth, &fileHeight)) {
         *error = "not a readable JPEG or 24-bit BMP picture (the name must contain .jpg or .bmp)";
         return false;
     }
-    if (std::max(fileWidth, fileHeight) > kMaxRenderSide) {
-        *error = "too large: " + std::to_string(fileWidth) + " x " + std::to_string(fileHeight) + " pixels (at most " +
-                 std::to_string(kMaxRenderSide) + " on the longer side)";
+    if (!PictureSizeAcceptable(fileWidth, fileHeight)) {
+        *error = "too large: " + std::to_string(fileWidth) + " x " + std::to_string(fileHeight) +
+                 " pixels (at most 100 megapixels)";
         return false;
     }
 
@@ -206,7 +205,7 @@ bool Render(const Job& job, const std::vector<Touch>& touches, bool outputMayBeI
         return false;
     }
     progress.Step(index, count, path, "writing");
-    if (SaveJpegPicture(wideOut.c_str(), work.full.pixels, width, height) != 1) {
+    if (SaveJpegPicture(wideOut.c_str(), work.full.pixels, width, height, work.full.metadata) != 1) {
         *error = "cannot write " + job.output + " (no such folder, no permission or no space)";
         return false;
     }
