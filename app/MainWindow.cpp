@@ -626,6 +626,10 @@ void OnDestroy() {
     FreeRegionLabelMap();
     if (g_app.mutex) CloseHandle(g_app.mutex);
     g_app.mutex = nullptr;
+    // The controller goes with the window that owns its timers, so a window
+    // made again in the same process starts with a fresh one.
+    delete g_app.zoomController;
+    g_app.zoomController = nullptr;
     if (g_app.buttonBar) {
         g_app.buttonBar->ReleaseBitmaps();
         delete g_app.buttonBar;
