@@ -63,6 +63,26 @@ size=$(stat -c %s "$out/baseline_420_9x7.jpg")
 head -c $((size - 40)) "$out/baseline_420_9x7.jpg" >"$out/baseline_cut.jpg"
 size=$(stat -c %s "$out/progressive_13x9.jpg")
 head -c $((size / 2)) "$out/progressive_13x9.jpg" >"$out/progressive_cut.jpg"
+# Camera metadata inserted after the JFIF header: an EXIF block stating
+# orientation 6 (a little-endian TIFF directory with one entry), the same block
+# cut short, and a photo with XMP and a two-chunk ICC profile beside the EXIF.
+python3 - "$out" <<'PY'
+import struct, sys
+out = sys.argv[1]
+base = open(out + "/baseline_420_9x7.jpg", "rb").read()
+app0_end = 2 + 2 + int.from_bytes(base[4:6], "big")
+def segment(code, payload):
+    return bytes([0xFF, code]) + struct.pack(">H", len(payload) + 2) + payload
+tiff = b"II*\0" + struct.pack("<I", 8) + struct.pack("<H", 1) + struct.pack("<HHII", 0x0112, 3, 1, 6) + struct.pack("<I", 0)
+exif = b"Exif\0\0" + tiff
+def write(name, *segments):
+    open(out + "/" + name, "wb").write(base[:app0_end] + b"".join(segments) + base[app0_end:])
+write("exif_orientation6.jpg", segment(0xE1, exif))
+write("exif_cut.jpg", segment(0xE1, exif[:20]))
+xmp = b"http://ns.adobe.com/xap/1.0/\0<x:xmpmeta xmlns:x='adobe:ns:meta/'/>"
+icc = [b"ICC_PROFILE\0" + bytes([i + 1, 2]) + bytes(range(i * 40, i * 40 + 40)) for i in range(2)]
+write("exif_xmp_icc.jpg", segment(0xE1, exif), segment(0xE1, xmp), *[segment(0xE2, c) for c in icc])
+PY
 
 # --- Subject search: width byte, height byte, failure byte, then pixels -------
 # (see fuzz_detect_mask.cpp for the layout)
