@@ -81,6 +81,28 @@ Samples RandomNegatives(const std::vector<EyeQuarter>& quarters, const char* key
     return out;
 }
 
+// One window per copy of a face quarter centred above the eye, where the brow
+// and the upper lid lie: 0.25 to 0.7 of the copy's width (about an eye distance)
+// higher, moved by up to a pixel sideways; none where the copy has no room.
+Samples BrowNegatives(const std::vector<EyeQuarter>& quarters, const std::string& key, uint64_t seed) {
+    Samples out;
+    out.dim = kEyePositions;
+    std::vector<uint16_t> sample(kEyePositions);
+    std::mt19937 rng = SeededRng(seed, key);
+    for (const EyeQuarter& q : quarters)
+        for (const EyeCopy& c : q) {
+            if (c.eyeX < 0) continue;
+            double up = Uniform(rng, 0.25, 0.7) * c.width;
+            int dx = static_cast<int>(rng() % 3) - 1;
+            int x = std::clamp(static_cast<int>(std::lround(c.eyeX - kS / 2.0)) + dx, 0, c.width - kS);
+            int y = static_cast<int>(std::lround(c.eyeY - up - kS / 2.0));
+            if (y < 0 || y > c.height - kS || EyeWindowDistance(c, x, y) <= kFarFromEye) continue;
+            GatherEyeWindow(c, x, y, sample.data());
+            out.Add(sample.data());
+        }
+    return out;
+}
+
 struct ScanCount {
     uint64_t scanned = 0, passed = 0;
 };
@@ -146,6 +168,22 @@ bool MakeEyeQuarters(const Grey& grey, const Box& box, const double* eyes, std::
     return true;
 }
 
+bool MakeRelitEyeQuarters(const Grey& grey, const Box& box, const double* eyes, const Relighting& change,
+                          std::vector<EyeQuarter>* out) {
+    if (change.kind == Relighting::kNone) return MakeEyeQuarters(grey, box, eyes, out);
+    if (box.x0 < 0 || box.y0 < 0 || box.x1 > grey.width || box.y1 > grey.height) return false;
+    Grey part;
+    part.width = box.x1 - box.x0;
+    part.height = box.y1 - box.y0;
+    part.pixels.resize(static_cast<size_t>(part.width) * part.height);
+    for (int y = 0; y < part.height; ++y)
+        std::copy_n(grey.pixels.data() + static_cast<size_t>(box.y0 + y) * grey.width + box.x0, part.width,
+                    part.pixels.data() + static_cast<size_t>(y) * part.width);
+    double moved[4] = {eyes[0] - box.x0, eyes[1] - box.y0, eyes[2] - box.x0, eyes[3] - box.y0};
+    Relight(part.pixels.data(), part.width, part.height, EyePair{moved[0], moved[1], moved[2], moved[3]}, change);
+    return MakeEyeQuarters(part, Box{0, 0, part.width, part.height}, moved, out);
+}
+
 Box JitteredFaceBox(double leftX, double leftY, double rightX, double rightY, const BoxJitter& jitter,
                     std::mt19937& rng) {
     double distance = std::hypot(rightX - leftX, rightY - leftY);
@@ -206,6 +244,16 @@ std::vector<IntStage> TrainEyeCascade(const std::vector<EyeQuarter>& faceQuarter
                 static_cast<unsigned long long>(faceCount.scanned), static_cast<unsigned long long>(otherCount.passed),
                 static_cast<unsigned long long>(otherCount.scanned));
         }
+        // Windows just above the eye that pass the stages so far: what the
+        // verifier otherwise mistakes for the eye most often.
+        Samples brows;
+        brows.dim = kEyePositions;
+        if (options.browShare > 0) {
+            brows = FilterPassing(stages, BrowNegatives(faceQuarters, "eye-brows-" + std::to_string(s), options.seed));
+            brows = Subsample(brows, static_cast<size_t>(options.browShare * static_cast<double>(target)),
+                              options.seed + 2 * s, "eye-brows");
+            target -= std::min(target, brows.size());
+        }
         // A share of the negatives from faces (brows, lids, nose), the rest from
         // elsewhere, topped up from either side when one runs short.
         size_t share = static_cast<size_t>(options.faceShare * static_cast<double>(target));
@@ -214,6 +262,7 @@ std::vector<IntStage> TrainEyeCascade(const std::vector<EyeQuarter>& faceQuarter
         size_t takeOthers = std::min(fromOthers.size(), target - takeFaces);
         Samples neg = Subsample(fromFaces, takeFaces, options.seed + 2 * s, "eye-subsample");
         neg.Append(Subsample(fromOthers, takeOthers, options.seed + 2 * s + 1, "eye-subsample"));
+        neg.Append(brows);
         neg.dim = kEyePositions;
         int forced = (kEyeFirstY[s] - 1) * kEyeGrid + (kEyeFirstX[s] - 1);
         std::vector<WeakLearner> learners = BoostStage(pos, neg, kEyeStageSize[s], forced, options.threads);
@@ -223,10 +272,10 @@ std::vector<IntStage> TrainEyeCascade(const std::vector<EyeQuarter>& faceQuarter
         QuantizeResult q = QuantizeStage(learners, kEyeThreshold[s], kEyeMaxValue, fixed, pos, options.stageTargets[s]);
         double fp = neg.size() ? PassRate(q.stage, neg) : 0.0;
         cumulative *= q.detectionRate;
-        Log("eye stage %d: %d features, %zu positives, %zu negatives (%zu from face quarters), alpha %.3f, detection "
-            "%.4f (cumulative %.4f), false positives %.4f, %.0f s",
-            s, kEyeStageSize[s], pos.size(), neg.size(), takeFaces, q.alpha, q.detectionRate, cumulative, fp,
-            SecondsSinceStart() - t0);
+        Log("eye stage %d: %d features, %zu positives, %zu negatives (%zu from face quarters, %zu above the eye), "
+            "alpha %.3f, detection %.4f (cumulative %.4f), false positives %.4f, %.0f s",
+            s, kEyeStageSize[s], pos.size(), neg.size(), takeFaces, brows.size(), q.alpha, q.detectionRate, cumulative,
+            fp, SecondsSinceStart() - t0);
         stages.push_back(q.stage);
     }
     return stages;

@@ -9,6 +9,7 @@
 
 #include "tools/train_cascade/Boost.h"
 #include "tools/train_cascade/Common.h"
+#include "tools/train_cascade/Relight.h"
 
 namespace train {
 
@@ -42,6 +43,12 @@ struct BoxJitter {
 Box JitteredFaceBox(double leftX, double leftY, double rightX, double rightY, const BoxJitter& jitter,
                     std::mt19937& rng);
 
+// MakeEyeQuarters on a copy of the box's pixels with `change` applied to them
+// (the eyes give the face's place and size); without a change the same as
+// MakeEyeQuarters.
+bool MakeRelitEyeQuarters(const Grey& grey, const Box& box, const double* eyes, const Relighting& change,
+                          std::vector<EyeQuarter>* out);
+
 // A random box of face proportions (22 x 24) whose width is log-uniform from 24
 // up to the most the picture holds; false when it holds none.
 bool RandomFaceShapedBox(const Grey& g, std::mt19937& rng, Box* box);
@@ -58,6 +65,7 @@ struct EyeTrainingOptions {
     double stageTargets[3] = {0.97, 0.97, 0.97};
     double negativeRatio = 1.0;
     double faceShare = 0.5;  // of the negatives, taken from face quarters
+    double browShare = 0.0;  // of the negatives, windows just above the eye (taken first)
 };
 
 // Positives: per copy of a face quarter one window whose centre is within a pixel

@@ -6,6 +6,7 @@
 
 #include "subject/FaceDetector.h"
 #include "tools/train_cascade/CascadeFiles.h"
+#include "tools/train_cascade/Relight.h"
 
 namespace train {
 
@@ -112,10 +113,14 @@ void CutFaceWindows(const FacePicture& face, int count, const FaceCutOptions& op
         // Faces in photos lean a little; turning the training face about its eye
         // midpoint keeps the eyes where they were.
         const Grey* source = &face.grey;
+        double degrees = 0;
         if (options.rollJitter > 0) {
-            turned = RotateAbout(face.grey, midX, midY, Uniform(rng, -options.rollJitter, options.rollJitter));
+            degrees = Uniform(rng, -options.rollJitter, options.rollJitter);
+            turned = RotateAbout(face.grey, midX, midY, degrees);
             source = &turned;
         }
+        Relighting change;
+        if (options.relightShare > 0) change = DrawRelighting(rng, options.relightShare);
         const Grey& g = *source;
         double target = kFaceEyeDistance * std::exp(Uniform(rng, -logJitter, logJitter));
         double f = target / eyeDistance;
@@ -134,6 +139,16 @@ void CutFaceWindows(const FacePicture& face, int count, const FaceCutOptions& op
         if (x < 0 || y < 0 || x + kW > dstW || y + kH > dstH) continue;
         for (int r = 0; r < kH; ++r)
             std::copy_n(copy.data() + static_cast<size_t>(y + r) * dstW + x, kW, window.data() + r * kW);
+        if (change.kind != Relighting::kNone) {
+            // The eyes in the window: the eye line turned with the picture (a point
+            // (du, dv) from the midpoint moves to (c du - s dv, s du + c dv)) and
+            // scaled with the copy.
+            double a = degrees * 3.14159265358979323846 / 180.0, c = std::cos(a), s = std::sin(a);
+            double du = 0.5 * (face.rightX - face.leftX), dv = 0.5 * (face.rightY - face.leftY);
+            double hx = (c * du - s * dv) * 32768.0 / stepX, hy = (s * du + c * dv) * 32768.0 / stepY;
+            double wx = cx - x, wy = cy - y;
+            Relight(window.data(), kW, kH, EyePair{wx - hx, wy - hy, wx + hx, wy + hy}, change);
+        }
         FaceCensus(window.data(), kW, kH, codes.data());
         GatherFaceWindow(codes.data(), kW, 0, 0, sample.data());
         out->Add(sample.data());
@@ -242,7 +257,8 @@ std::vector<IntStage> TrainFaceCascade(const Samples& positives, const std::vect
     for (int s = 0; s < FaceCascadeData::kStages; ++s) {
         double t0 = SecondsSinceStart();
         Samples pos = FilterPassing(stages, positives);
-        size_t target = static_cast<size_t>(options.negativeRatio * static_cast<double>(pos.size()));
+        double ratio = s + 1 == FaceCascadeData::kStages ? options.lastNegativeRatio : options.negativeRatio;
+        size_t target = static_cast<size_t>(ratio * static_cast<double>(pos.size()));
         Samples neg;
         if (s == 0) {
             neg = RandomFaceNegatives(nonFaces, CopySides(24, 400, 1.1), target, options.seed + s, options.threads);

@@ -31,9 +31,10 @@ constexpr double kFaceMidX = 11.0;
 constexpr double kFaceMidY = 8.0;
 
 struct FaceCutOptions {
-    double scaleJitter = 1.4;  // eye distance 11 x [1/j, j], log-uniform
-    double shiftJitter = 1.0;  // window offset, pixels of the copy, each axis
-    double rollJitter = 0.0;   // in-plane rotation about the eye midpoint, degrees either way
+    double scaleJitter = 1.4;   // eye distance 11 x [1/j, j], log-uniform
+    double shiftJitter = 1.0;   // window offset, pixels of the copy, each axis
+    double rollJitter = 0.0;    // in-plane rotation about the eye midpoint, degrees either way
+    double relightShare = 0.0;  // share of windows given a change of light or glasses (see Relight.h)
 };
 
 // The picture turned by `degrees` (clockwise on screen) about (cx, cy), bilinear,
@@ -41,7 +42,8 @@ struct FaceCutOptions {
 Grey RotateAbout(const Grey& g, double cx, double cy, double degrees);
 
 // Adds up to `count` jittered windows of the face: the whole picture reduced with
-// ResampleNearest, FaceCensus over the window, codes at the 440 positions.
+// ResampleNearest, the window's pixels relit (a share of them), FaceCensus over the
+// window, codes at the 440 positions.
 void CutFaceWindows(const FacePicture& face, int count, const FaceCutOptions& options, std::mt19937& rng, Samples* out);
 
 // The codes of the window at (x, y) of a census array `width` pixels wide.
@@ -79,7 +81,8 @@ struct FaceTrainingOptions {
     int threads = 2;
     uint64_t seed = 20240607;
     double stageTargets[4] = {0.997, 0.997, 0.997, 0.99};
-    double negativeRatio = 1.0;  // negatives per positive
+    double negativeRatio = 1.0;      // negatives per positive
+    double lastNegativeRatio = 1.0;  // the same for the last stage, whose negatives are the rarest
 };
 
 // Trains the four stages. Returns them in order.

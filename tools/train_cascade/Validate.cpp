@@ -26,6 +26,7 @@ namespace {
 
 struct Found {
     EyePoint left, right;
+    FaceBox box;
 };
 
 struct Outcome {
@@ -50,6 +51,7 @@ Outcome RunPipeline(const uint8_t* bgr, int width, int height) {
     for (const FaceBox& b : boxes) {
         if (VerifyEyes(grey.data(), w, h, b.x0, b.y0, b.x1, b.y1) != 1) continue;
         Found f;
+        f.box = b;
         GetEyeCentres(&f.left, &f.right);
         out.faces.push_back(f);
     }
@@ -87,7 +89,7 @@ bool EyesMatch(double foundLeftX, double foundLeftY, double foundRightX, double 
 
 void Validate(const ValidateOptions& options) {
     std::vector<FaceRecord> faces;
-    if (!ReadFaces(options.dataDir + "/face_train/faces.tsv", &faces)) {
+    if (!ReadAllFaces(options.dataDir, &faces)) {
         Log("cannot read the face list");
         return;
     }
@@ -101,10 +103,11 @@ void Validate(const ValidateOptions& options) {
     }
     struct Tally {
         int faces = 0, found = 0, boxes = 0, verified = 0;
-        int boxed = 0;  // a face box holds the true eye midpoint
+        int boxed = 0;      // a face box holds the true eye midpoint
+        int confirmed = 0;  // a verified box holds it (its eyes may still be off)
     };
     std::map<std::string, Tally> bySource;
-    Tally total;
+    Tally total, earlier, wild;
     for (const FaceRecord& f : held) {
         Outcome out;
         double shift = 0;
@@ -135,24 +138,30 @@ void Validate(const ValidateOptions& options) {
                                    (f.rightY + shift) * k, options.eyeTolerance);
         double midX = 0.5 * (f.leftX + f.rightX + 2 * shift) * k, midY = 0.5 * (f.leftY + f.rightY + 2 * shift) * k;
         bool boxed = false;
-        for (const FaceBox& b : out.boxList)
-            boxed = boxed || (midX >= b.x0 && midX < b.x1 && midY >= b.y0 && midY < b.y1);
-        for (Tally* t : {&bySource[SourceName(f.source)], &total}) {
+        auto holds = [&](const FaceBox& b) { return midX >= b.x0 && midX < b.x1 && midY >= b.y0 && midY < b.y1; };
+        for (const FaceBox& b : out.boxList) boxed = boxed || holds(b);
+        bool confirmed = false;
+        for (const Found& found : out.faces) confirmed = confirmed || holds(found.box);
+        for (Tally* t : {&bySource[SourceName(f.source)], IsWildSource(f.source) ? &wild : &earlier, &total}) {
             t->faces += 1;
             t->boxed += boxed ? 1 : 0;
+            t->confirmed += confirmed ? 1 : 0;
             t->found += hit ? 1 : 0;
             t->boxes += out.boxes;
             t->verified += static_cast<int>(out.faces.size());
         }
     }
     for (const auto& [source, t] : bySource)
-        Log("validate %-9s %5d faces, detected %5d (%.1f %%); a box on the face %.1f %%; %.2f boxes and %.2f "
-            "verified per picture",
+        Log("validate %-9s %5d faces, detected %5d (%.1f %%); a box on the face %.1f %%, verified %.1f %%; %.2f "
+            "boxes and %.2f verified per picture",
             source.c_str(), t.faces, t.found, 100.0 * t.found / std::max(1, t.faces),
-            100.0 * t.boxed / std::max(1, t.faces), double(t.boxes) / std::max(1, t.faces),
-            double(t.verified) / std::max(1, t.faces));
-    Log("validate all       %5d faces, detected %5d (%.1f %%); a box on the face %.1f %%", total.faces, total.found,
-        100.0 * total.found / std::max(1, total.faces), 100.0 * total.boxed / std::max(1, total.faces));
+            100.0 * t.boxed / std::max(1, t.faces), 100.0 * t.confirmed / std::max(1, t.faces),
+            double(t.boxes) / std::max(1, t.faces), double(t.verified) / std::max(1, t.faces));
+    for (const auto& [name, t] :
+         {std::pair<const char*, const Tally&>{"earlier", earlier}, {"wild", wild}, {"all", total}})
+        Log("validate %-9s %5d faces, detected %5d (%.1f %%); a box on the face %.1f %%, verified %.1f %%", name,
+            t.faces, t.found, 100.0 * t.found / std::max(1, t.faces), 100.0 * t.boxed / std::max(1, t.faces),
+            100.0 * t.confirmed / std::max(1, t.faces));
 
     std::vector<std::string> nonFaces;
     ReadNonFaces(options.dataDir + "/nonface/manifest.tsv", &nonFaces);

@@ -34,12 +34,17 @@ struct Options {
     int threads = 2;
     bool validate = false;
     bool eyeOnly = false;  // keeps the face tables as they are (for trying eye settings)
+    bool wild = false;     // also trains on the in-the-wild faces (faces_wild.tsv)
     double faceTargets[4] = {0.999, 0.999, 0.998, 0.995};
     double eyeTargets[3] = {0.97, 0.97, 0.97};
     double eyeFaceShare = 0.5;
+    double eyeBrowShare = 0.0;
     BoxJitter eyeBoxJitter;
     double faceScaleJitter = 1.4;
     double faceRollJitter = 0.0;
+    double faceRelight = 0.0;  // share of the face windows relit (see Relight.h)
+    double eyeRelight = 0.0;   // share of the eye boxes relit
+    double faceLastNegatives = 1.0;
 };
 
 // "a,b,c" into `count` numbers.
@@ -61,6 +66,8 @@ void Usage() {
             "                     [--face-targets R0,R1,R2,R3] [--eye-targets R0,R1,R2]\n"
             "                     [--eye-face-share S] [--eye-box-jitter SCALE,DX,DY] [--eye-only]\n"
             "                     [--face-scale-jitter J] [--face-roll-jitter DEGREES]\n"
+            "                     [--wild] [--face-relight SHARE] [--eye-relight SHARE] [--face-last-negatives R]\n"
+            "                     [--eye-brow-share S]\n"
             "       train_cascade --validate [--data DIR] [--samples DIR] [--faces N] [--log NAME]\n");
 }
 
@@ -100,6 +107,8 @@ bool Parse(int argc, char** argv, Options* o) {
             o->validate = true;
         else if (a == "--eye-only")
             o->eyeOnly = true;
+        else if (a == "--wild")
+            o->wild = true;
         else if (a == "--eye-box-jitter")
             ok = i + 1 < argc &&
                  sscanf(argv[++i], "%lf,%lf,%lf", &o->eyeBoxJitter.scale, &o->eyeBoxJitter.shiftX,
@@ -107,8 +116,16 @@ bool Parse(int argc, char** argv, Options* o) {
                  o->eyeBoxJitter.scale >= 1;
         else if (a == "--face-roll-jitter")
             ok = i + 1 < argc && (o->faceRollJitter = atof(argv[++i])) >= 0;
+        else if (a == "--face-relight")
+            ok = i + 1 < argc && (o->faceRelight = atof(argv[++i])) >= 0 && o->faceRelight <= 1;
+        else if (a == "--face-last-negatives")
+            ok = i + 1 < argc && (o->faceLastNegatives = atof(argv[++i])) > 0;
+        else if (a == "--eye-relight")
+            ok = i + 1 < argc && (o->eyeRelight = atof(argv[++i])) >= 0 && o->eyeRelight <= 1;
         else if (a == "--face-scale-jitter")
             ok = i + 1 < argc && (o->faceScaleJitter = atof(argv[++i])) >= 1;
+        else if (a == "--eye-brow-share")
+            ok = i + 1 < argc && (o->eyeBrowShare = atof(argv[++i])) >= 0 && o->eyeBrowShare < 1;
         else if (a == "--eye-face-share")
             ok = i + 1 < argc && ParseRates(argv[++i], &o->eyeFaceShare, 1);
         else if (a == "--face-targets")
@@ -134,13 +151,20 @@ std::vector<T> Thin(const std::vector<T>& all, int limit) {
 
 int Train(const Options& o, const std::string& commandLine) {
     std::vector<FaceRecord> all, faces;
-    if (!ReadFaces(o.dataDir + "/face_train/faces.tsv", &all)) {
-        Log("cannot read %s/face_train/faces.tsv", o.dataDir.c_str());
+    if (!ReadAllFaces(o.dataDir, &all)) {
+        Log("cannot read the face lists (faces.tsv, faces_wild.tsv and its manifest) in %s/face_train",
+            o.dataDir.c_str());
         return 1;
     }
-    for (const FaceRecord& f : all)
-        if (!FaceHeldOut(f)) faces.push_back(f);
-    Log("faces: %zu annotated, %zu for training, %zu held out", all.size(), faces.size(), all.size() - faces.size());
+    size_t wild = 0, wildTraining = 0;
+    for (const FaceRecord& f : all) {
+        wild += IsWildSource(f.source) ? 1 : 0;
+        if (FaceHeldOut(f) || (IsWildSource(f.source) && !o.wild)) continue;
+        faces.push_back(f);
+        wildTraining += IsWildSource(f.source) ? 1 : 0;
+    }
+    Log("faces: %zu annotated, %zu for training, %zu held out or left out (in the wild: %zu, %zu for training)",
+        all.size(), faces.size(), all.size() - faces.size(), wild, wildTraining);
     faces = Thin(faces, o.maxFaces);
 
     std::vector<std::string> nonFaceFiles, trainFiles;
@@ -158,6 +182,7 @@ int Train(const Options& o, const std::string& commandLine) {
     FaceCutOptions cut;
     cut.scaleJitter = o.faceScaleJitter;
     cut.rollJitter = o.faceRollJitter;
+    cut.relightShare = o.faceRelight;
     std::vector<Samples> faceParts(faces.size());
     std::vector<std::vector<EyeQuarter>> eyeParts(faces.size());
     ParallelFor(static_cast<int>(faces.size()), o.threads, [&](int i) {
@@ -170,7 +195,11 @@ int Train(const Options& o, const std::string& commandLine) {
         for (int b = 0; b < o.eyeBoxesPerFace; ++b) {
             Box box = JitteredFaceBox(pic.leftX, pic.leftY, pic.rightX, pic.rightY, o.eyeBoxJitter, rng);
             double eyes[4] = {pic.leftX, pic.leftY, pic.rightX, pic.rightY};
-            MakeEyeQuarters(pic.grey, box, eyes, &eyeParts[i]);
+            // Nothing is drawn for the lighting when it is off, so that the boxes stay
+            // those of a run without it.
+            Relighting change;
+            if (o.eyeRelight > 0) change = DrawRelighting(rng, o.eyeRelight);
+            MakeRelitEyeQuarters(pic.grey, box, eyes, change, &eyeParts[i]);
         }
     });
     Samples positives;
@@ -189,6 +218,7 @@ int Train(const Options& o, const std::string& commandLine) {
         FaceTrainingOptions faceOptions;
         faceOptions.threads = o.threads;
         std::copy(o.faceTargets, o.faceTargets + 4, faceOptions.stageTargets);
+        faceOptions.lastNegativeRatio = o.faceLastNegatives;
         faceStages = TrainFaceCascade(positives, nonFaces, faceOptions);
         std::unique_ptr<FaceCascadeData> face = ToFaceData(faceStages);
         std::string problem = CheckFace(*face);
@@ -234,6 +264,7 @@ int Train(const Options& o, const std::string& commandLine) {
     eyeOptions.threads = o.threads;
     std::copy(o.eyeTargets, o.eyeTargets + 3, eyeOptions.stageTargets);
     eyeOptions.faceShare = o.eyeFaceShare;
+    eyeOptions.browShare = o.eyeBrowShare;
     std::vector<IntStage> eyeStages = TrainEyeCascade(faceQuarters, otherQuarters, eyeOptions);
     std::unique_ptr<EyeCascadeData> eye = ToEyeData(eyeStages);
     std::string problem = CheckEye(*eye);

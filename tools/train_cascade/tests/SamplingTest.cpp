@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 
 #include "subject/FaceDetector.h"
 #include "tools/train_cascade/CascadeFiles.h"
@@ -51,23 +53,94 @@ TEST(PictureTest, FlippingTwiceRestoresThePicture) {
 }
 
 TEST(DataSplitTest, KeepsAllPhotosOfOnePersonTogetherAcrossFolders) {
-    FaceRecord a{"lfw150/Jane_Q_Doe_0001.jpg", "lfw_deepfunneled_150", 0, 0, 0, 0};
-    FaceRecord b{"lfwtight/Jane_Q_Doe_0017.jpg", "lfw_tight_crops", 0, 0, 0, 0};
+    FaceRecord a{"lfw150/Jane_Q_Doe_0001.jpg", "lfw_deepfunneled_150", 0, 0, 0, 0, ""};
+    FaceRecord b{"lfwtight/Jane_Q_Doe_0017.jpg", "lfw_tight_crops", 0, 0, 0, 0, ""};
     EXPECT_EQ(SplitKey(a), SplitKey(b));
     EXPECT_EQ(FaceHeldOut(a), FaceHeldOut(b));
-    FaceRecord u{"utk/25_0_1_2017.jpg", "utkface_aligned", 0, 0, 0, 0};
+    FaceRecord u{"utk/25_0_1_2017.jpg", "utkface_aligned", 0, 0, 0, 0, ""};
     EXPECT_EQ(SplitKey(u), "25_0_1_2017.jpg");
+}
+
+TEST(DataSplitTest, KeepsAllCropsOfOnePhotoTogether) {
+    // 300-W stores a copy of the photo for each face, numbered after an underscore.
+    EXPECT_EQ(OriginalPhoto("300w_afw", "afw/afw/1648807314_1.jpg"), "afw/afw/1648807314.jpg");
+    EXPECT_EQ(OriginalPhoto("300w_helen", "helen/trainset/100040721_2.jpg"), "helen/trainset/100040721.jpg");
+    // MTFL keeps one picture per face; its numbers are part of the photo's name.
+    EXPECT_EQ(OriginalPhoto("mtfl_cuhk_net", "MTFL/net_7876/_-20_1071_1.jpg"), "MTFL/net_7876/_-20_1071_1.jpg");
+    EXPECT_EQ(OriginalPhoto("mtfl_aflw", "MTFL/AFLW/0001-image20056.jpg"), "MTFL/AFLW/0001-image20056.jpg");
+
+    int split = 0;
+    for (int photo = 0; photo < 400; ++photo) {
+        std::vector<FaceRecord> crops;
+        for (int face = 1; face <= 3; ++face) {
+            std::string original = "afw/afw/" + std::to_string(1000 + photo) + "_" + std::to_string(face) + ".jpg";
+            crops.push_back(FaceRecord{"w300afw/" + BaseName(original), "300w_afw", 0, 0, 0, 0,
+                                       OriginalPhoto("300w_afw", original)});
+        }
+        split += FaceHeldOut(crops[0]) != FaceHeldOut(crops[1]) || FaceHeldOut(crops[0]) != FaceHeldOut(crops[2]);
+    }
+    EXPECT_EQ(split, 0);
+}
+
+TEST(DataSplitTest, ReadsTheWildFacesWithTheirPhotos) {
+    std::string dir = ::testing::TempDir() + "/wild_split_data";
+    std::filesystem::create_directories(dir + "/face_train");
+    const std::string header = "file\tleft_eye_x\tleft_eye_y\tright_eye_x\tright_eye_y\tsource\n";
+    std::ofstream(dir + "/face_train/faces.tsv")
+        << header << "utk/1_0_0_x.jpg\t60.0\t80.0\t140.0\t80.0\tutkface_aligned\n";
+    std::ofstream(dir + "/face_train/faces_wild.tsv")
+        << header << "w300afw/77_1.jpg\t50.0\t60.0\t110.0\t62.5\t300w_afw\n"
+        << "w300afw/77_2.jpg\t150.0\t60.0\t210.0\t61.0\t300w_afw\n"
+        << "mtflaflw/0001-image5.jpg\t55.0\t70.0\t95.0\t70.0\tmtfl_aflw\n";
+    std::ofstream(dir + "/face_train/faces_wild_manifest.tsv")
+        << "file\toriginal_path\tcrop_x,y,w,h_in_original\tscale\tattributes\n"
+        << "w300afw/77_1.jpg\tafw/afw/77_1.jpg\t0,0,300,300\t1\t\n"
+        << "w300afw/77_2.jpg\tafw/afw/77_2.jpg\t100,0,300,300\t1\t\n"
+        << "mtflaflw/0001-image5.jpg\tMTFL/AFLW/0001-image5.jpg\t0,0,150,150\t1\tglasses=no\n";
+    std::vector<FaceRecord> faces;
+    ASSERT_TRUE(ReadAllFaces(dir, &faces));
+    ASSERT_EQ(faces.size(), 4u);
+    EXPECT_FALSE(IsWildSource(faces[0].source));
+    EXPECT_EQ(SplitKey(faces[0]), "1_0_0_x.jpg");
+    EXPECT_TRUE(IsWildSource(faces[1].source));
+    EXPECT_DOUBLE_EQ(faces[1].rightY, 62.5);
+    EXPECT_EQ(SplitKey(faces[1]), SplitKey(faces[2]));
+    EXPECT_NE(SplitKey(faces[1]), SplitKey(faces[3]));
+    EXPECT_EQ(faces[3].photo, "MTFL/AFLW/0001-image5.jpg");
+
+    // Without the manifest the photos are unknown: the wild faces are not read.
+    std::filesystem::remove(dir + "/face_train/faces_wild_manifest.tsv");
+    std::vector<FaceRecord> again;
+    EXPECT_FALSE(ReadAllFaces(dir, &again));
+}
+
+TEST(DataSplitTest, PadsOnlyTheTightCrops) {
+    auto tight = [](const char* source) { return IsTightCrop(FaceRecord{"x.jpg", source, 0, 0, 0, 0, ""}); };
+    EXPECT_TRUE(tight("lfw_tight_crops"));
+    EXPECT_TRUE(tight("utkface_aligned"));
+    EXPECT_TRUE(tight("rmfd_unmasked"));
+    EXPECT_TRUE(tight("mtfl_aflw"));  // the face fills most of the 150 x 150 picture
+    EXPECT_FALSE(tight("lfw_deepfunneled_150"));
+    EXPECT_FALSE(tight("mtfl_cuhk_net"));
+    EXPECT_FALSE(tight("300w_afw"));
+    EXPECT_FALSE(tight("300w_helen"));
 }
 
 TEST(DataSplitTest, HoldsOutAboutATenthOfFacesAndAFifthOfPhotos) {
     int faces = 0, photos = 0;
     const int n = 4000;
     for (int i = 0; i < n; ++i) {
-        FaceRecord r{"utk/" + std::to_string(i) + "_1_0_x.jpg", "utkface_aligned", 0, 0, 0, 0};
+        FaceRecord r{"utk/" + std::to_string(i) + "_1_0_x.jpg", "utkface_aligned", 0, 0, 0, 0, ""};
         faces += FaceHeldOut(r) ? 1 : 0;
         photos += NonFaceHeldOut("dtd/banded_" + std::to_string(i) + ".jpg") ? 1 : 0;
     }
     EXPECT_NEAR(faces / double(n), 0.10, 0.02);
+    int wild = 0;
+    for (int i = 0; i < n; ++i) {
+        std::string photo = "helen/trainset/" + std::to_string(100000 + 37 * i) + ".jpg";
+        wild += FaceHeldOut(FaceRecord{"w300helen/x_1.jpg", "300w_helen", 0, 0, 0, 0, photo}) ? 1 : 0;
+    }
+    EXPECT_NEAR(wild / double(n), 0.10, 0.02);
     EXPECT_NEAR(photos / double(n), 0.20, 0.03);
 }
 
