@@ -48,9 +48,6 @@ void SetLook(int slot, int look) {
     if (g_app.buttonBar) g_app.buttonBar->SetLook(slot, look);
 }
 
-int GetLook(int slot) {
-    return g_app.buttonBar ? g_app.buttonBar->GetLook(slot) : LOOK_HIDDEN;
-}
 
 // Looks after a successful open and after Reset.
 void SetEditingLooks() {
@@ -432,13 +429,7 @@ void DragZoom(int x, int y) {
     zc->ClampZoom();
     g_zoom = zc->GetZoom();
     zc->ComputeZoomedView(g_app.full.width, g_app.full.height, g_app.focus, &g_srcSpan, &g_app.dstSpan);
-    if (g_zoom > 1.0f && GetLook(0) != LOOK_ENABLED) {
-        SetLook(0, LOOK_ENABLED);
-        SetLook(1, LOOK_HIDDEN);
-    } else if (g_zoom <= 1.0f && GetLook(1) != LOOK_ENABLED) {
-        SetLook(0, LOOK_HIDDEN);
-        SetLook(1, LOOK_ENABLED);
-    }
+    SetZoomButtonLooks();
     PaintPicture(g_app.full.pixels, g_app.full.width, g_app.full.height, 0);
 }
 

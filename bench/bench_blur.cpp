@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchJpeg.h"
 #include "imaging/BackgroundBlur.h"
 #include "imaging/ImageRecord.h"
 #include "imaging/JpegReader.h"
@@ -36,9 +37,6 @@
 #include "imaging/PyramidLevel.h"
 #include "imaging/ResizePicture.h"
 #include "subject/MakeGreyImage.h"
-
-// jpeglib.h needs size_t and FILE declared before it.
-#include <jpeglib.h>
 
 namespace {
 
@@ -86,50 +84,6 @@ std::vector<uint8_t> PhotoLike(const ImageRecord& src, int width, int height) {
     return rgb;
 }
 
-std::vector<unsigned char> EncodeJpeg(const std::vector<uint8_t>& rgb, int width, int height) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = width;
-    c.image_height = height;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(&rgb[static_cast<size_t>(c.next_scanline) * width * 3]);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::vector<unsigned char> bytes(out, out + size);
-    free(out);
-    return bytes;
-}
-
-// Decodes the file's bytes to rgb rows, as a reader at least has to.
-void DecodeJpeg(const std::vector<unsigned char>& jpeg, std::vector<uint8_t>& rgb) {
-    jpeg_decompress_struct d;
-    jpeg_error_mgr err;
-    d.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&d);
-    jpeg_mem_src(&d, jpeg.data(), jpeg.size());
-    jpeg_read_header(&d, TRUE);
-    jpeg_start_decompress(&d);
-    rgb.resize(static_cast<size_t>(d.output_width) * d.output_height * d.output_components);
-    while (d.output_scanline < d.output_height) {
-        JSAMPROW row = &rgb[static_cast<size_t>(d.output_scanline) * d.output_width * d.output_components];
-        jpeg_read_scanlines(&d, &row, 1);
-    }
-    jpeg_finish_decompress(&d);
-    jpeg_destroy_decompress(&d);
-}
-
 // A head (disc) over a torso (trapezoid) in the middle of the reduced copy; for
 // a close-up a larger head over shoulders that fill the width below it (the
 // most work for edge growing: every column of the subject meets the top-edge
@@ -159,7 +113,7 @@ const Picture& Get(int which) {
         std::fprintf(stderr, "bench_blur: cannot load %s\n", samplePath.c_str());
         std::exit(1);
     }
-    p.jpeg = EncodeJpeg(PhotoLike(sample, c.width, c.height), c.width, c.height);
+    p.jpeg = EncodeJpeg(PhotoLike(sample, c.width, c.height), c.width, c.height, 90);
     ClearImageRecord(&sample);
     p.path = (std::filesystem::temp_directory_path() /
               ("lumetra-bench-blur-" + std::to_string(c.width) + "x" + std::to_string(c.height) + ".jpg"))

@@ -18,47 +18,17 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchJpeg.h"
 #include "imaging/ImageRecord.h"
 #include "imaging/LoadPicture.h"
 #include "imaging/ResizePicture.h"
 #include "imaging/Thumbnail.h"
 #include "platform/Platform.h"
 
-// jpeglib.h needs size_t and FILE declared before it.
-#include <jpeglib.h>
-
 namespace {
 
 constexpr int kPhotos = 40;
 constexpr int kWidth = 4000, kHeight = 3000;
-
-void WriteJpeg(const std::string& path, const std::vector<uint8_t>& rgb, bool progressive) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) {
-        fprintf(stderr, "bench_chooser: cannot write %s\n", path.c_str());
-        exit(1);
-    }
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = kWidth;
-    c.image_height = kHeight;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
-    if (progressive) jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(&rgb[(size_t)c.next_scanline * kWidth * 3]);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    fclose(f);
-}
 
 // A folder of forty photos: the sample portrait enlarged to 12 megapixels with
 // sensor-like noise, so the files compress like real photos.
@@ -87,7 +57,7 @@ const std::string& Folder(bool progressive) {
             rgb[i + c] = (uint8_t)std::clamp(v, 0, 255);
         }
     const std::string first = folder + "/photo00.jpg";
-    WriteJpeg(first, rgb, progressive);
+    WriteFileBytes(first, EncodeJpeg(rgb, kWidth, kHeight, 90, progressive));
     for (int i = 1; i < kPhotos; i++) {
         char name[32];
         snprintf(name, sizeof name, "/photo%02d.jpg", i);

@@ -25,8 +25,7 @@
 #include <string>
 #include <vector>
 
-// jpeglib.h needs size_t and FILE declared before it.
-#include <jpeglib.h>
+#include "bench/BenchJpeg.h"
 
 namespace {
 
@@ -49,57 +48,6 @@ std::string TempFolder() {
     return folder;
 }
 
-std::vector<uint8_t> Decode(const std::string& path, int* width, int* height) {
-    std::vector<uint8_t> rgb;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return rgb;
-    jpeg_decompress_struct d;
-    jpeg_error_mgr err;
-    d.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&d);
-    jpeg_stdio_src(&d, f);
-    jpeg_read_header(&d, TRUE);
-    jpeg_start_decompress(&d);
-    *width = (int)d.output_width;
-    *height = (int)d.output_height;
-    rgb.resize((size_t)*width * *height * 3);
-    while (d.output_scanline < d.output_height) {
-        JSAMPROW row = &rgb[(size_t)d.output_scanline * *width * 3];
-        jpeg_read_scanlines(&d, &row, 1);
-    }
-    jpeg_finish_decompress(&d);
-    jpeg_destroy_decompress(&d);
-    fclose(f);
-    return rgb;
-}
-
-void Encode(const std::string& path, const std::vector<uint8_t>& rgb, int width, int height, int quality) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) {
-        fprintf(stderr, "bench_render: cannot write %s\n", path.c_str());
-        exit(1);
-    }
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = width;
-    c.image_height = height;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, quality, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(&rgb[(size_t)c.next_scanline * width * 3]);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    fclose(f);
-}
-
 // The portrait sample enlarged bilinearly to the given size.
 std::string Portrait(int megapixels) {
     static std::map<int, std::string> made;
@@ -108,8 +56,8 @@ std::string Portrait(int megapixels) {
     const int kWidth = SizeFor(megapixels).width, kHeight = SizeFor(megapixels).height;
     std::string path = [&] {
         int w = 0, h = 0;
-        std::vector<uint8_t> small =
-            Decode(std::string(LUMETRA_SOURCE_DIR) + "/samples/grace_hopper_single.jpg", &w, &h);
+        std::vector<uint8_t> small;
+        DecodeJpeg(ReadFileBytes(std::string(LUMETRA_SOURCE_DIR) + "/samples/grace_hopper_single.jpg"), small, &w, &h);
         if (small.empty()) {
             fprintf(stderr, "bench_render: cannot read the sample photo\n");
             exit(1);
@@ -133,7 +81,7 @@ std::string Portrait(int megapixels) {
         }
         std::string file =
             TempFolder() + "/portrait-" + std::to_string(kWidth) + "x" + std::to_string(kHeight) + ".jpg";
-        Encode(file, big, kWidth, kHeight, 90);
+        WriteFileBytes(file, EncodeJpeg(big, kWidth, kHeight, 90));
         return file;
     }();
     made[megapixels] = path;
@@ -145,8 +93,9 @@ void BM_DecodeEncode(benchmark::State& state) {
     const std::string out = TempFolder() + "/floor.jpg";
     for (auto _ : state) {
         int w = 0, h = 0;
-        std::vector<uint8_t> rgb = Decode(in, &w, &h);
-        Encode(out, rgb, w, h, 75);
+        std::vector<uint8_t> rgb;
+        DecodeJpeg(ReadFileBytes(in), rgb, &w, &h);
+        WriteFileBytes(out, EncodeJpeg(rgb, w, h, 75));
     }
 }
 BENCHMARK(BM_DecodeEncode)->Arg(6)->Arg(12)->Arg(48)->Unit(benchmark::kMillisecond)->UseRealTime();

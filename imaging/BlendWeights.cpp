@@ -19,11 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "imaging/BackgroundBlur.h"
+#include "imaging/Sse24.h"
 #include "subject/WorkMemory.h"
 
 namespace {
@@ -146,15 +143,6 @@ inline void NextLane(const __m128i v[3], __m128i out[3]) {
 
 inline __m128i Abs16(__m128i v) {
     return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
-}
-
-inline void Load24(const uint8_t* p, __m128i v[3]) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 16));
-    v[0] = _mm_unpacklo_epi8(a, zero);
-    v[1] = _mm_unpackhi_epi8(a, zero);
-    v[2] = _mm_unpacklo_epi8(b, zero);
 }
 
 // The top-edge tests of pixels x .. x + 7 of row y, for the common case inside a

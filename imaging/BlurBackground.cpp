@@ -3,11 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "imaging/BackgroundBlur.h"
+#include "imaging/Sse24.h"
 
 namespace {
 
@@ -32,16 +29,6 @@ inline void BlurPixel(const uint8_t* const taps[7], uint8_t* out) {
 }
 
 #if defined(__SSE2__)
-// The 24 bytes (8 pixels) at p widened to three vectors of 16-bit values.
-inline void Load24(const uint8_t* p, __m128i v[3]) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 16));
-    v[0] = _mm_unpacklo_epi8(a, zero);
-    v[1] = _mm_unpackhi_epi8(a, zero);
-    v[2] = _mm_unpacklo_epi8(b, zero);
-}
-
 // Eight pixels whose taps all lie on their own pixels (taps[t + 3]: the 24
 // bytes of tap t), or, with `centreOnly`, all stand in by the centre. Sums are
 // at most 49 x 255, and (sum x 21) >> 10 is the high half of sum x 1344; the

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "imaging/LoadPicture.h"
 #include "platform/win32.h"
 
 const char* BaseName(const char* path) {
@@ -48,6 +49,26 @@ bool WidePath(const char* path, std::wstring* wide, std::string* error) {
     *wide = Widen(path);
     if (Narrow(*wide) != path) {
         *error = "the file name is not valid UTF-8, so the picture readers cannot open it";
+        return false;
+    }
+    return true;
+}
+
+bool CheckPictureArgument(const char* path, PictureArgument* picture, std::string* error) {
+    if (FILE* f = std::fopen(path, "rb")) {
+        std::fclose(f);
+    } else {
+        *error = std::string("cannot open: ") + std::strerror(errno);
+        return false;
+    }
+    if (!WidePath(path, &picture->path, error) || !WidePath(BaseName(path), &picture->name, error)) return false;
+    if (!ReadStatedPictureSize(picture->path.c_str(), &picture->width, &picture->height)) {
+        *error = "not a readable JPEG or 24-bit BMP picture (the name must contain .jpg or .bmp)";
+        return false;
+    }
+    if (!PictureSizeAcceptable(picture->width, picture->height)) {
+        *error = "too large: " + std::to_string(picture->width) + " x " + std::to_string(picture->height) +
+                 " pixels (at most 100 megapixels)";
         return false;
     }
     return true;

@@ -16,6 +16,18 @@ std::string Stem(const char* path);
 // opened through them).
 bool WidePath(const char* path, std::wstring* wide, std::string* error);
 
+// A picture file named on the command line, checked before it is loaded.
+struct PictureArgument {
+    std::wstring path, name;  // as the picture readers take them
+    int width = 0, height = 0;  // the upright size its header states
+};
+
+// Checks that `path` can be opened, that its name converts for the readers and
+// that its header states a size within the readers' limits (100 megapixels),
+// so a picture too large is refused before anything is decoded. False with
+// `error` set to the reason otherwise.
+bool CheckPictureArgument(const char* path, PictureArgument* picture, std::string* error);
+
 // Writes `mask` (one byte a pixel, 1 = subject) as an 8-bit grey PNG with 255
 // for the subject and 0 elsewhere. False with `error` set when the file cannot
 // be written; no partial file is left then.

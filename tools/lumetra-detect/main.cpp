@@ -2,7 +2,6 @@
 // picture files the way the application does, and prints one JSON line per file;
 // on request it also writes the subject mask that Find would make.
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -144,23 +143,10 @@ struct FoundFace {
 // file cannot be read or there is no memory for the working copies.
 bool FindFaces(const char* path, int levelOverride, int* width, int* height, int* orientation,
                std::vector<FoundFace>* faces, Reduced* reducedOut, std::string* error) {
-    if (FILE* f = std::fopen(path, "rb")) {
-        std::fclose(f);
-    } else {
-        *error = std::string("cannot open: ") + std::strerror(errno);
-        return false;
-    }
-    std::wstring widePath, wideName;
-    if (!WidePath(path, &widePath, error) || !WidePath(BaseName(path), &wideName, error)) return false;
-    int fileWidth = 0, fileHeight = 0;
-    const bool sized = ReadStatedPictureSize(widePath.c_str(), &fileWidth, &fileHeight);
-    if (sized && !PictureSizeAcceptable(fileWidth, fileHeight)) {
-        *error = "too large: " + std::to_string(fileWidth) + " x " + std::to_string(fileHeight) +
-                 " pixels (at most 100 megapixels)";
-        return false;
-    }
+    PictureArgument picture;
+    if (!CheckPictureArgument(path, &picture, error)) return false;
     ImageRecord record{};
-    if (LoadPicture(widePath.c_str(), wideName.c_str(), &record) != LOAD_OK) {
+    if (LoadPicture(picture.path.c_str(), picture.name.c_str(), &record) != LOAD_OK) {
         *error = "not a readable JPEG or 24-bit BMP picture (the name must contain .jpg or .bmp)";
         return false;
     }
@@ -169,7 +155,7 @@ bool FindFaces(const char* path, int levelOverride, int* width, int* height, int
     *width = record.width;
     *height = record.height;
     *orientation = record.metadata ? record.metadata->orientation : 1;
-    if (sized && fileHeight == record.height && PaddedWidth(fileWidth) == record.width) *width = fileWidth;
+    if (picture.height == record.height && PaddedWidth(picture.width) == record.width) *width = picture.width;
 
     const int level = levelOverride >= 0 ? levelOverride : PyramidLevel(std::max(record.width, record.height));
     const int rw = record.width >> level;

@@ -140,32 +140,16 @@ bool Render(const Job& job, const std::vector<Touch>& touches, bool outputMayBeI
             size_t count, std::string* error) {
     const char* path = job.input;
     progress.Step(index, count, path, "reading");
-    if (FILE* f = std::fopen(path, "rb")) {
-        std::fclose(f);
-    } else {
-        *error = std::string("cannot open: ") + std::strerror(errno);
-        return false;
-    }
-    std::wstring widePath, wideName, wideOut;
-    if (!WidePath(path, &widePath, error) || !WidePath(BaseName(path), &wideName, error)) return false;
-    if (!WidePath(job.output.c_str(), &wideOut, error)) return false;
+    PictureArgument picture;
+    std::wstring wideOut;
+    if (!CheckPictureArgument(path, &picture, error) || !WidePath(job.output.c_str(), &wideOut, error)) return false;
     if (!outputMayBeInput && SameFile(job.output, path)) {
         *error = "the result would replace the picture itself (" + job.output + "); name it with -o to do that";
         return false;
     }
-    int fileWidth = 0, fileHeight = 0;
-    if (!ReadStatedPictureSize(widePath.c_str(), &fileWidth, &fileHeight)) {
-        *error = "not a readable JPEG or 24-bit BMP picture (the name must contain .jpg or .bmp)";
-        return false;
-    }
-    if (!PictureSizeAcceptable(fileWidth, fileHeight)) {
-        *error = "too large: " + std::to_string(fileWidth) + " x " + std::to_string(fileHeight) +
-                 " pixels (at most 100 megapixels)";
-        return false;
-    }
 
     Work work;
-    if (LoadPicture(widePath.c_str(), wideName.c_str(), &work.full) != LOAD_OK) {
+    if (LoadPicture(picture.path.c_str(), picture.name.c_str(), &work.full) != LOAD_OK) {
         *error = "not a readable JPEG or 24-bit BMP picture, or not enough memory for it";
         return false;
     }
