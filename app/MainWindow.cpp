@@ -48,7 +48,6 @@ void SetLook(int slot, int look) {
     if (g_app.buttonBar) g_app.buttonBar->SetLook(slot, look);
 }
 
-
 // Looks after a successful open and after Reset.
 void SetEditingLooks() {
     static const int looks[7] = {LOOK_HIDDEN,   LOOK_DISABLED, LOOK_ENABLED, LOOK_DISABLED,

@@ -18,7 +18,7 @@ bool WidePath(const char* path, std::wstring* wide, std::string* error);
 
 // A picture file named on the command line, checked before it is loaded.
 struct PictureArgument {
-    std::wstring path, name;  // as the picture readers take them
+    std::wstring path, name;    // as the picture readers take them
     int width = 0, height = 0;  // the upright size its header states
 };
 
