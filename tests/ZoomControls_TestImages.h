@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,11 +29,6 @@ inline uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
     return (a << 24) | (r << 16) | (g << 8) | b;
 }
 
-inline void AppendPngBytes(png_structp png, png_bytep data, png_size_t n) {
-    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + n);
-}
-
 // A w x h RGBA PNG whose pixel (x, y) is pixel(x, y).
 inline Bytes EncodePng(int w, int h, const std::function<uint32_t(int, int)>& pixel) {
     Bytes out;
@@ -44,7 +40,10 @@ inline Bytes EncodePng(int w, int h, const std::function<uint32_t(int, int)>& pi
         ADD_FAILURE() << "test PNG encoding failed";
         return {};
     }
-    png_set_write_fn(png, &out, AppendPngBytes, nullptr);
+    auto append = [](png_structp p, png_bytep data, png_size_t n) {
+        static_cast<Bytes*>(png_get_io_ptr(p))->insert(static_cast<Bytes*>(png_get_io_ptr(p))->end(), data, data + n);
+    };
+    png_set_write_fn(png, &out, append, nullptr);
     png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -72,10 +71,9 @@ inline uint16_t Pack565(uint32_t r, uint32_t g, uint32_t b) {
     return (uint16_t)((b >> 3) | ((g & 0xFC) << 3) | ((r & 0xF8) << 8));
 }
 
-// A headless platform with private runtime and registry folders (images take
-// their registry lock in the runtime folder), a top-level
-// window with the given client size, and an IMAGE resource table made the
-// toolkit's resource module. Everything is undone by the destructor.
+// A headless platform with private folders, a window with the given client
+// size and an IMAGE resource table made the toolkit's resource module; all
+// undone by the destructor.
 class Toolkit {
 public:
     explicit Toolkit(int clientWidth = 480, int clientHeight = 100) {
@@ -112,7 +110,6 @@ public:
     }
     HWND window() const { return window_; }
     HINSTANCE instance() const { return reinterpret_cast<HINSTANCE>(const_cast<platform::ResourceModule*>(&module_)); }
-    const std::string& folder() const { return dir_.path(); }
 
 private:
     void Publish() {
@@ -156,12 +153,10 @@ public:
         COLORREF c = GetPixel(memDC_, x, y);
         return Pack565(GetRValue(c), GetGValue(c), GetBValue(c));
     }
-    void Set(int x, int y, uint16_t v) {
-        SetPixel(memDC_, x, y, RGB((v >> 11) << 3, ((v >> 5) & 0x3F) << 2, (v & 0x1F) << 3));
-    }
     void Fill(uint16_t v) {
         for (int y = 0; y < height_; y++)
-            for (int x = 0; x < width_; x++) Set(x, y, v);
+            for (int x = 0; x < width_; x++)
+                SetPixel(memDC_, x, y, RGB((v >> 11) << 3, ((v >> 5) & 0x3F) << 2, (v & 0x1F) << 3));
     }
     // Every pixel, row by row.
     std::vector<uint16_t> Pixels() const {
@@ -182,24 +177,15 @@ private:
 class EnvVar {
 public:
     EnvVar(const char* name, const char* value) : name_(name) {
-        const char* old = getenv(name);
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
+        if (const char* old = getenv(name)) old_ = old;
+        Set(value);
     }
-    ~EnvVar() {
-        if (had_)
-            setenv(name_.c_str(), old_.c_str(), 1);
-        else
-            unsetenv(name_.c_str());
-    }
+    ~EnvVar() { Set(old_ ? old_->c_str() : nullptr); }
 
 private:
-    std::string name_, old_;
-    bool had_ = false;
+    void Set(const char* value) { value ? setenv(name_.c_str(), value, 1) : unsetenv(name_.c_str()); }
+    std::string name_;
+    std::optional<std::string> old_;
 };
 
 inline std::string Narrow(const wchar_t* text) {

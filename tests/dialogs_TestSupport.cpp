@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <string>
 
@@ -30,26 +31,20 @@ const platform::DialogResource kDialogs[] = {
 // The art as tools/draw_resources left it: "154_saveas_editframe.bmp" is bitmap
 // 154, "188_popup_bottom.png" is IMAGE 188.
 struct Art {
-    std::vector<std::vector<unsigned char>> files;
+    std::deque<std::vector<unsigned char>> files;  // stays put as it grows: the table points into it
     std::vector<platform::BinaryResource> table;
 };
 
 const Art& LoadArt() {
     static const Art art = [] {
         Art a;
-        const std::filesystem::path dir = std::filesystem::path(LUMETRA_SOURCE_DIR) / "resources" / "art";
-        std::vector<std::pair<int, std::filesystem::path>> found;
-        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-            const std::string name = entry.path().filename().string();
-            const int id = atoi(name.c_str());
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::string(LUMETRA_SOURCE_DIR) + "/resources/art")) {
+            const int id = atoi(entry.path().filename().c_str());
             const std::string ext = entry.path().extension().string();
-            if (id > 0 && (ext == ".bmp" || ext == ".png")) found.emplace_back(id, entry.path());
-        }
-        a.files.reserve(found.size());
-        for (const auto& [id, path] : found) {
-            a.files.push_back(testing_support::ReadBytes(path.string()));
-            const bool bitmap = path.extension() == ".bmp";
-            const wchar_t* type = bitmap ? RT_BITMAP : id == IDI_APP ? RT_ICON : L"IMAGE";
+            if (id <= 0 || (ext != ".bmp" && ext != ".png")) continue;
+            a.files.push_back(testing_support::ReadBytes(entry.path().string()));
+            const wchar_t* type = ext == ".bmp" ? RT_BITMAP : id == IDI_APP ? RT_ICON : L"IMAGE";
             a.table.push_back({type, id, a.files.back().data(), a.files.back().size()});
         }
         return a;
@@ -59,20 +54,13 @@ const Art& LoadArt() {
 
 platform::ResourceModule g_module;
 
-std::vector<OwnerMessage>* LogOf(HWND hwnd) {
-    return reinterpret_cast<std::vector<OwnerMessage>*>(GetWindowLong(hwnd, GWL_USERDATA));
-}
-
 LRESULT OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_COMMAND || msg == 1529) {
-        if (auto* log = LogOf(hwnd)) log->push_back({msg, msg == WM_COMMAND ? (int)LOWORD(wParam) : 0});
+        auto* log = reinterpret_cast<std::vector<OwnerMessage>*>(GetWindowLong(hwnd, GWL_USERDATA));
+        if (log) log->push_back({msg, msg == WM_COMMAND ? (int)LOWORD(wParam) : 0});
         return 0;
     }
     return DefWindowProc(hwnd, msg, wParam, lParam);
-}
-
-ScriptCommand At(ScriptCommand::Kind kind, int x, int y) {
-    return ScriptCommand(kind, x, y);
 }
 
 }  // namespace
@@ -80,29 +68,18 @@ ScriptCommand At(ScriptCommand::Kind kind, int x, int y) {
 HINSTANCE UseResources(bool withArt) {
     const Art& art = LoadArt();
     EXPECT_FALSE(art.table.empty()) << "no art in the source tree";
-    g_module = platform::ResourceModule{nullptr,
-                                        0,
-                                        nullptr,
-                                        0,
-                                        kMenus,
-                                        1,
-                                        kDialogs,
-                                        3,
-                                        withArt ? art.table.data() : nullptr,
-                                        withArt ? (int)art.table.size() : 0};
+    const int n = withArt ? (int)art.table.size() : 0;
+    g_module = {nullptr, 0, nullptr, 0, kMenus, 1, kDialogs, 3, n ? art.table.data() : nullptr, n};
     auto instance = reinterpret_cast<HINSTANCE>(&g_module);
     platform::RegisterResourceModule(instance, &g_module);
     return instance;
 }
 
-void Start(std::vector<ScriptCommand> script, const std::string& configDir, std::string* echoed) {
+void Start(std::vector<ScriptCommand> script) {
     platform::Options o;
     o.headless = true;
     o.script = std::move(script);
-    o.configDir = configDir;
-    o.echo = [echoed](std::string& line) {
-        if (echoed) *echoed += line;
-    };
+    o.echo = [](std::string&) {};
     ASSERT_TRUE(platform::Initialize(o));
 }
 
@@ -114,17 +91,17 @@ void RunLoop() {
     }
 }
 
-ScriptCommand Tap(int x, int y) {
-    return At(ScriptCommand::Tap, x, y);
+ScriptCommand Tap(POINT p) {
+    return ScriptCommand(ScriptCommand::Tap, p.x, p.y);
 }
-ScriptCommand Press(int x, int y) {
-    return At(ScriptCommand::Press, x, y);
+ScriptCommand Press(POINT p) {
+    return ScriptCommand(ScriptCommand::Press, p.x, p.y);
 }
-ScriptCommand Move(int x, int y) {
-    return At(ScriptCommand::Move, x, y);
+ScriptCommand Move(POINT p) {
+    return ScriptCommand(ScriptCommand::Move, p.x, p.y);
 }
-ScriptCommand Release(int x, int y) {
-    return At(ScriptCommand::Release, x, y);
+ScriptCommand Release(POINT p) {
+    return ScriptCommand(ScriptCommand::Release, p.x, p.y);
 }
 ScriptCommand Key(const wchar_t* name) {
     return ScriptCommand(ScriptCommand::Key, 0, 0, name);

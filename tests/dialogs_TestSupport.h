@@ -12,23 +12,21 @@
 
 namespace dialogs_test {
 
-// Registers the templates of the Save As dialog (107), the message panel (180)
-// and the Save pop-up (199) and the Save As soft keys (155); with `withArt`,
-// also the bitmaps and PNG images drawn in resources/art. Call after Start.
+// Registers the templates of the Save As dialog, the message panel and the Save
+// pop-up and the Save As soft keys; with `withArt`, also the bitmaps and PNG
+// images drawn in resources/art. Call after Start.
 HINSTANCE UseResources(bool withArt = true);
 
-// Starts the headless platform with `script`; `configDir` holds the registry.
-// Lines the run prints are added to `echoed` when given.
-void Start(std::vector<platform::ScriptCommand> script, const std::string& configDir = "",
-           std::string* echoed = nullptr);
+// Starts the headless platform with `script`.
+void Start(std::vector<platform::ScriptCommand> script);
 
 // Runs the program's loop until the script has run out.
 void RunLoop();
 
-platform::ScriptCommand Tap(int x, int y);
-platform::ScriptCommand Press(int x, int y);
-platform::ScriptCommand Move(int x, int y);
-platform::ScriptCommand Release(int x, int y);
+platform::ScriptCommand Tap(POINT p);
+platform::ScriptCommand Press(POINT p);
+platform::ScriptCommand Move(POINT p);
+platform::ScriptCommand Release(POINT p);
 platform::ScriptCommand Key(const wchar_t* name);
 platform::ScriptCommand Type(const std::wstring& text);
 platform::ScriptCommand Call(std::function<void()> fn);

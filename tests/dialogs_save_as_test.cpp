@@ -35,17 +35,10 @@ constexpr POINT kTaskBarOk{440, 26};
 constexpr POINT kPanelOk{130, 490};
 constexpr POINT kPanelCancel{350, 490};
 
-ScriptCommand Tap(POINT p) {
-    return dialogs_test::Tap(p.x, p.y);
-}
-
-HWND Dialog() {
-    return GetForegroundWindow();
-}
-
-// Replaces the name in the field by typing, as a user would after clearing it.
-std::vector<ScriptCommand> Name(const std::wstring& text) {
-    return {Call([] { SetDlgItemText(Dialog(), 2, L""); }), Type(text)};
+// Clears the name field and types `text`, as a user would, then plays `then`.
+std::vector<ScriptCommand> Typed(const std::wstring& text, std::vector<ScriptCommand> then) {
+    then.insert(then.begin(), {Call([] { SetDlgItemText(GetForegroundWindow(), 2, L""); }), Type(text)});
+    return then;
 }
 
 // The names of everything in `dir`, subfolders included.
@@ -65,8 +58,7 @@ protected:
         folder_ = dir_.File("Photos");
         fs::create_directories(folder_);
         fs::create_directories(dir_.File("Opened"));
-        WriteBytes(dir_.File("Opened/beach.bmp"), {'B', 'M'});
-        SetRecord("beach.bmp", dir_.File("Opened"));
+        SetRecord("beach.bmp");
     }
 
     void TearDown() override {
@@ -74,12 +66,12 @@ protected:
         ClearImageRecord(&record_);
     }
 
-    // A 16 x 8 picture opened as `name` from `folder`.
-    void SetRecord(const char* name, const std::string& folder) {
+    // A 16 x 8 picture opened as `name` from the folder "Opened".
+    void SetRecord(const char* name) {
         ClearImageRecord(&record_);
         memset(record_.folder, 0, sizeof record_.folder);
         strncpy(record_.name, name, sizeof record_.name - 1);
-        strncpy(record_.folder, folder.c_str(), sizeof record_.folder - 1);
+        strncpy(record_.folder, dir_.File("Opened").c_str(), sizeof record_.folder - 1);
         record_.width = 16;
         record_.height = 8;
         record_.byteSize = 16 * 8 * 3;
@@ -92,8 +84,7 @@ protected:
     void Run(std::vector<ScriptCommand> script, const std::wstring& folder) {
         Start(std::move(script));
         HINSTANCE instance = UseResources();
-        HWND owner = MakeOwner(&told_);
-        EXPECT_EQ(1, ShowSaveAsDialog(instance, owner, &record_, folder.c_str()));
+        EXPECT_EQ(1, ShowSaveAsDialog(instance, MakeOwner(&told_), &record_, folder.c_str()));
     }
     void Run(std::vector<ScriptCommand> script) { Run(std::move(script), Wide(folder_)); }
 
@@ -125,11 +116,11 @@ protected:
         EXPECT_EQ(dir_.File("Opened"), std::string(record_.folder));
     }
 
-    static bool IsJpeg(const std::string& path, int width, int height) {
+    static bool IsJpeg(const std::string& path) {
         std::vector<unsigned char> bytes = ReadBytes(path);
-        if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) return false;
         int w = 0, h = 0;
-        return ReadPictureSize(Wide(path).c_str(), &w, &h) == 1 && w == width && h == height;
+        return bytes.size() > 2 && bytes[0] == 0xFF && bytes[1] == 0xD8 &&
+               ReadPictureSize(Wide(path).c_str(), &w, &h) == 1 && w == 16 && h == 8;
     }
 
     TempDir dir_;
@@ -145,73 +136,66 @@ TEST_F(SaveAsTest, OffersTheOpenedNameWithoutItsExtension) {
     } cases[] = {{"beach.bmp", L"beach"}, {"a.b.jpg", L"a.b"}, {"README", L""}, {"caf\xC3\xA9.jpg", L"caf\u00E9"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.opened);
-        SetRecord(c.opened, dir_.File("Opened"));
+        SetRecord(c.opened);
         Run({ExpectOpenWith(c.offered), Tap(kCancelKey)});
         platform::Shutdown();
     }
 }
 
 TEST_F(SaveAsTest, DoneSavesTheNameAsJpegInTheFolderAndMakesItThePicturesFile) {
-    Run({Tap(kDone), ExpectClosed()});
-    EXPECT_EQ(std::vector<std::string>{"beach.jpg"}, Listing(folder_)) << "one file, no temporary left";
-    EXPECT_TRUE(IsJpeg(folder_ + "/beach.jpg", 16, 8));
-    EXPECT_STREQ("beach.jpg", record_.name);
-    EXPECT_EQ(folder_, std::string(record_.folder));
-    EXPECT_EQ((std::vector<unsigned char>{'B', 'M'}), ReadBytes(dir_.File("Opened/beach.bmp")))
-        << "the opened file is left alone";
+    std::string accents;
+    for (int i = 0; i < 125; i++) accents += "\xC3\xA9";
+    std::vector<ScriptCommand> typing(5, Key(L"backspace"));  // no tap on the field first
+    typing.insert(typing.end(), {Type(L"sunset 2"), Key(L"f1")});
+    const struct {
+        const char* what;
+        std::vector<ScriptCommand> steps;
+        std::string saved;
+        std::string folder;
+    } cases[] = {
+        {"the offered name", {Tap(kDone), ExpectClosed()}, "beach.jpg", folder_},
+        {"a folder given with a trailing separator", {Tap(kDone)}, "beach.jpg", folder_ + "/"},
+        {"typed, and the Done key", typing, "sunset 2.jpg", folder_},
+        {"a name ending in .jpg", Typed(L"holiday.jpg", {Tap(kDone)}), "holiday.jpg.jpg", folder_},
+        // 254 bytes and the terminator: the longest name the record holds.
+        {"the longest", Typed(std::wstring(250, L'n'), {Tap(kDone)}), std::string(250, 'n') + ".jpg", folder_},
+        {"the longest in two-byte characters", Typed(std::wstring(125, L'\u00E9'), {Tap(kDone)}), accents + ".jpg",
+         folder_},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        SetRecord("beach.bmp");
+        Run(c.steps, Wide(c.folder));
+        platform::Shutdown();
+        EXPECT_EQ(std::vector<std::string>{c.saved}, Listing(folder_)) << "one file, no temporary left";
+        EXPECT_TRUE(IsJpeg(folder_ + "/" + c.saved));
+        EXPECT_EQ(c.saved, std::string(record_.name));
+        EXPECT_EQ(folder_, std::string(record_.folder)) << "stored without a trailing separator";
+    }
 }
 
-TEST_F(SaveAsTest, TypingReachesTheNameFieldWithoutTappingItFirst) {
-    std::vector<ScriptCommand> script;
-    for (int i = 0; i < 5; i++) script.push_back(Key(L"backspace"));
-    script.push_back(Type(L"sunset 2"));
-    script.push_back(Key(L"f1"));  // the "Done" soft key
-    Run(script);
-    EXPECT_STREQ("sunset 2.jpg", record_.name);
-    EXPECT_TRUE(IsJpeg(folder_ + "/sunset 2.jpg", 16, 8));
-}
-
-TEST_F(SaveAsTest, ANameThatEndsInJpgGetsASecondJpg) {
-    std::vector<ScriptCommand> script = Name(L"holiday.jpg");
-    script.push_back(Tap(kDone));
-    Run(script);
-    EXPECT_EQ(std::vector<std::string>{"holiday.jpg.jpg"}, Listing(folder_));
-    EXPECT_STREQ("holiday.jpg.jpg", record_.name);
-}
-
-TEST_F(SaveAsTest, AFolderGivenWithATrailingSeparatorIsStoredWithoutIt) {
-    Run({Tap(kDone)}, Wide(folder_ + "/"));
-    EXPECT_EQ(std::vector<std::string>{"beach.jpg"}, Listing(folder_));
-    EXPECT_EQ(folder_, std::string(record_.folder));
-}
-
-TEST_F(SaveAsTest, AnExistingFileIsReplacedOnlyAfterOkOnTheQuestion) {
-    const std::vector<unsigned char> old = {'o', 'l', 'd'};
-    WriteBytes(folder_ + "/beach.jpg", old);
-    std::wstring asked;
-    Run({Tap(kDone), Call([&] { asked = OpenMessagePanelText(); }), Tap(kPanelCancel), ExpectOpenWith(L"beach")});
-    EXPECT_EQ(L"Overwrite original file.\\Continue?", asked);
-    EXPECT_EQ(old, ReadBytes(folder_ + "/beach.jpg")) << "Cancel leaves the file as it was";
-    ExpectRecordUnchanged();
-    platform::Shutdown();
-
-    Run({Tap(kDone), Tap(kPanelOk), ExpectClosed()});
-    EXPECT_TRUE(IsJpeg(folder_ + "/beach.jpg", 16, 8)) << "OK replaces it";
-    EXPECT_STREQ("beach.jpg", record_.name);
-}
-
-// Something with the name that cannot be opened for reading is still there to
-// be replaced: a pipe is asked about like a file, and never opened (opening
+// A pipe with the name is asked about like a file, and never opened (opening
 // one would wait for a writer that never comes).
-TEST_F(SaveAsTest, APipeWithTheNameIsAskedAboutAndLeftAloneOnCancel) {
-    ASSERT_EQ(0, mkfifo((folder_ + "/beach.jpg").c_str(), 0600));
-    std::wstring asked;
-    Run({Tap(kDone), Call([&] { asked = OpenMessagePanelText(); }), Tap(kPanelCancel), ExpectOpenWith(L"beach")});
-    EXPECT_EQ(L"Overwrite original file.\\Continue?", asked);
-    struct stat st {};
-    ASSERT_EQ(0, lstat((folder_ + "/beach.jpg").c_str(), &st));
-    EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    ExpectRecordUnchanged();
+TEST_F(SaveAsTest, AnExistingFileIsReplacedOnlyAfterOkOnTheQuestion) {
+    const std::string target = folder_ + "/beach.jpg";
+    const std::vector<unsigned char> old = {'o', 'l', 'd'};
+    for (bool pipe : {true, false}) {
+        SCOPED_TRACE(pipe ? "a pipe" : "a file");
+        fs::remove(target);
+        pipe ? (void)mkfifo(target.c_str(), 0600) : WriteBytes(target, old);
+        std::wstring asked;
+        Run({Tap(kDone), Call([&] { asked = OpenMessagePanelText(); }), Tap(kPanelCancel), ExpectOpenWith(L"beach")});
+        platform::Shutdown();
+        EXPECT_EQ(L"Overwrite original file.\\Continue?", asked);
+        EXPECT_EQ(pipe, fs::is_fifo(fs::symlink_status(target))) << "still there, as it was";
+        EXPECT_TRUE(pipe || old == ReadBytes(target)) << "Cancel leaves the file as it was";
+        ExpectRecordUnchanged();
+    }
+    Run({Tap(kDone), Tap(kPanelOk), ExpectClosed()});
+    EXPECT_TRUE(IsJpeg(target)) << "OK replaces it";
+    EXPECT_STREQ("beach.jpg", record_.name);
 }
 
 // Names that would write outside the folder, or that name no file of their
@@ -234,13 +218,8 @@ TEST_F(SaveAsTest, NamesThatCannotBeSavedInTheFolderAreRefused) {
         std::wstring(1, (wchar_t)0xD800),  // a character with no form in a file name
     };
     for (const std::wstring& name : refused) {
-        SCOPED_TRACE(testing::Message() << "name of " << name.size() << " characters starting "
-                                        << std::string(name.begin(), name.begin() + std::min<size_t>(name.size(), 12)));
-        std::vector<ScriptCommand> script = Name(name);
-        script.push_back(Tap(kDone));
-        script.push_back(ExpectOpenWith(name));
-        script.push_back(Tap(kCancelKey));
-        Run(script);
+        SCOPED_TRACE(testing::Message() << name.size() << " characters: " << name.substr(0, 12));
+        Run(Typed(name, {Tap(kDone), ExpectOpenWith(name), Tap(kCancelKey)}));
         platform::Shutdown();
         EXPECT_EQ(before, Listing(dir_.path())) << "nothing written";
         EXPECT_FALSE(fs::exists("/tmp/absolute.jpg"));
@@ -248,81 +227,48 @@ TEST_F(SaveAsTest, NamesThatCannotBeSavedInTheFolderAreRefused) {
     }
 }
 
-TEST_F(SaveAsTest, TheLongestNameTheRecordHoldsIsSavedWhole) {
-    const std::string ascii(250, 'n');
-    std::vector<ScriptCommand> script = Name(std::wstring(ascii.begin(), ascii.end()));
-    script.push_back(Tap(kDone));
-    Run(script);
-    EXPECT_EQ(ascii + ".jpg", std::string(record_.name)) << "254 bytes and the terminator";
-    EXPECT_TRUE(fs::exists(folder_ + "/" + ascii + ".jpg"));
-    platform::Shutdown();
-
-    std::string accents;
-    for (int i = 0; i < 125; i++) accents += "\xC3\xA9";
-    script = Name(std::wstring(125, L'\u00E9'));
-    script.push_back(Tap(kDone));
-    Run(script);
-    EXPECT_EQ(accents + ".jpg", std::string(record_.name));
-    EXPECT_TRUE(fs::exists(folder_ + "/" + accents + ".jpg"));
-}
-
 // A folder that is not there (never was, or went while the dialog was open),
-// is not a folder, is not a full path, or is longer than the record or the
-// program's buffer holds: nothing is written and the dialog stays open.
+// is not a folder, is not a full path, is longer than the record or the
+// program's buffer holds, or cannot be written: nothing is written and the
+// dialog stays open.
 TEST_F(SaveAsTest, AFolderThatCannotBeSavedIntoIsRefused) {
     WriteBytes(dir_.File("file"), {'x'});
     // 260 characters whose first 259 are a folder too: cut short, the path
     // would name that other folder.
     const std::string prefix = dir_.path() + "/" + std::string(258 - dir_.path().size(), 'p');
-    const std::string overlong = prefix + "/s";
     ASSERT_EQ(259u, prefix.size());
-    fs::create_directories(overlong);
+    fs::create_directories(prefix + "/s");
     // 147 characters, but more bytes than the record's folder holds.
     std::string accents;
     for (int i = 0; i < 60; i++) accents += "\xC3\xA9";
     const std::string accented = dir_.path() + "/" + accents + "/" + accents;
     fs::create_directories(accented);
-    const std::vector<std::string> before = Listing(dir_.path());
-    const struct {
-        const char* what;
-        std::wstring folder;
-        bool removeWhileOpen;
-    } cases[] = {
-        {"empty", L"", false},
-        {"missing", Wide(dir_.File("missing")), false},
-        {"a file", Wide(dir_.File("file")), false},
-        {"relative", L"Photos", false},
-        {"more bytes than the record holds", Wide(accented), false},
-        {"more characters than the program's buffer holds", Wide(overlong), false},
-        {"gone while the dialog was open", Wide(folder_), true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::vector<ScriptCommand> script;
-        if (c.removeWhileOpen) script.push_back(Call([&] { fs::remove_all(folder_); }));
-        script.push_back(Tap(kDone));
-        script.push_back(ExpectOpenWith(L"beach"));
-        Run(script, c.folder);
-        platform::Shutdown();
-        std::vector<std::string> expected = before;
-        if (c.removeWhileOpen) expected.erase(std::find(expected.begin(), expected.end(), "Photos"));
-        EXPECT_EQ(expected, Listing(dir_.path())) << "nothing written";
-        ExpectRecordUnchanged();
-    }
-}
-
-TEST_F(SaveAsTest, AFolderThatCannotBeWrittenKeepsTheDialogOpen) {
-    // A folder this process cannot write into: read-only, or where even the
-    // administrator cannot create files.
+    // Read-only, or where even the administrator cannot create files.
     std::string locked = dir_.File("Locked");
     fs::create_directories(locked);
     chmod(locked.c_str(), 0555);
     if (access(locked.c_str(), W_OK) == 0) locked = "/proc";
-    Run({Tap(kDone), ExpectOpenWith(L"beach")}, Wide(locked));
-    chmod(dir_.File("Locked").c_str(), 0755);
-    EXPECT_FALSE(fs::exists(locked + "/beach.jpg"));
-    EXPECT_TRUE(Listing(dir_.File("Locked")).empty());
-    ExpectRecordUnchanged();
+    const std::vector<std::string> before = Listing(dir_.path());
+    const std::string gone = dir_.File("Gone");  // made after `before`, gone while the dialog is open
+    const std::pair<const char*, std::string> cases[] = {
+        {"empty", ""},
+        {"missing", dir_.File("missing")},
+        {"a file", dir_.File("file")},
+        {"relative", "Photos"},
+        {"more bytes than the record holds", accented},
+        {"more characters than the program's buffer holds", prefix + "/s"},
+        {"not writable", locked},
+        {"gone while the dialog was open", gone},
+    };
+    for (const auto& [what, folder] : cases) {
+        SCOPED_TRACE(what);
+        fs::create_directories(gone);
+        Run({Call([&] { fs::remove_all(gone); }), Tap(kDone), ExpectOpenWith(L"beach")}, Wide(folder));
+        platform::Shutdown();
+        EXPECT_EQ(before, Listing(dir_.path())) << "nothing written";
+        EXPECT_FALSE(fs::exists(locked + "/beach.jpg"));
+        ExpectRecordUnchanged();
+    }
 }
 
 TEST_F(SaveAsTest, LeavingWithoutDoneSavesNothingAndGivesBackEverything) {
@@ -335,7 +281,7 @@ TEST_F(SaveAsTest, LeavingWithoutDoneSavesNothingAndGivesBackEverything) {
     } ways[] = {
         {"Cancel soft key", {Tap(kCancelKey), ExpectClosed()}},
         {"task bar ok", {Tap(kTaskBarOk), ExpectClosed()}},
-        {"close request", {Call([] { PostMessage(Dialog(), WM_CLOSE, 0, 0); }), ExpectClosed()}},
+        {"close request", {Call([] { PostMessage(GetForegroundWindow(), WM_CLOSE, 0, 0); }), ExpectClosed()}},
         {"program ends with the dialog open", {}},
     };
     for (const auto& w : ways) {

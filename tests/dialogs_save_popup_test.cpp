@@ -22,17 +22,10 @@ constexpr POINT kCancel{240, kTop + 105};
 constexpr POINT kTopEdge{240, kTop + 2};
 constexpr POINT kSeparator{240, kTop + 72};
 constexpr POINT kLeftEdge{kLeft + 1, kTop + 50};
-constexpr POINT kOnTheOwner{240, 300};
 constexpr uint32_t kOwnerGrey = 0x808080;
 
-const OwnerMessage kClosed{WM_SAVE_POPUP_CLOSED, 0};
-OwnerMessage Command(int id) {
-    return OwnerMessage{WM_COMMAND, id};
-}
-
-ScriptCommand Tap(POINT p) {
-    return dialogs_test::Tap(p.x, p.y);
-}
+const OwnerMessage kClosed{WM_SAVE_POPUP_CLOSED, 0}, kSaveAsCommand{WM_COMMAND, POPUP_CMD_SAVE_AS},
+    kCancelCommand{WM_COMMAND, POPUP_CMD_CANCEL};
 
 // The pop-up's part of the screen.
 std::vector<uint32_t> PopupPixels() {
@@ -46,8 +39,10 @@ class SavePopupTest : public ::testing::Test {
 protected:
     void TearDown() override { platform::Shutdown(); }
 
-    // Opens the pop-up over a recording owner and runs `script` against it.
+    // Opens the pop-up over a recording owner and runs `script` against it;
+    // `open_` tells whether the pop-up was still open at the end of it.
     void Run(std::vector<ScriptCommand> script, bool withArt = true) {
+        script.push_back(Call([this] { open_ = IsWindow(popup_); }));
         Start(std::move(script));
         HINSTANCE instance = UseResources(withArt);
         owner_ = MakeOwner(&told_);
@@ -56,66 +51,50 @@ protected:
         RunLoop();
     }
 
-    ScriptCommand ProbeOpen(bool* open) {
-        return Call([this, open] { *open = IsWindow(popup_); });
-    }
-
     HWND owner_ = nullptr;
     HWND popup_ = nullptr;
+    bool open_ = false;
     std::vector<OwnerMessage> told_;
 };
 
-TEST_F(SavePopupTest, ChoosingAnEntryTellsTheOwnerItClosedTwiceThenPostsTheEntrysCommand) {
-    bool open = true;
-    Run({Tap(kSaveAs), ProbeOpen(&open)});
-    EXPECT_FALSE(open);
-    EXPECT_EQ((std::vector<OwnerMessage>{kClosed, kClosed, Command(POPUP_CMD_SAVE_AS)}), told_);
-    platform::Shutdown();
-
-    told_.clear();
-    Run({Tap(kCancel), ProbeOpen(&open)});
-    EXPECT_FALSE(open);
-    EXPECT_EQ((std::vector<OwnerMessage>{kClosed, kClosed, Command(POPUP_CMD_CANCEL)}), told_);
+// An entry chosen tells the owner twice that the pop-up closed, then posts the
+// entry's command; closing otherwise tells it once, with no command.
+TEST_F(SavePopupTest, ClosingTellsTheOwnerWhichEntryWasChosenIfAny) {
+    const std::vector<OwnerMessage> savedAs = {kClosed, kClosed, kSaveAsCommand};
+    const struct {
+        const char* what;
+        std::vector<ScriptCommand> steps;
+        std::vector<OwnerMessage> told;
+    } cases[] = {
+        {"tap on Save As", {Tap(kSaveAs)}, savedAs},
+        {"tap on Cancel", {Tap(kCancel)}, {kClosed, kClosed, kCancelCommand}},
+        {"pressed on Save As, released on Cancel: neither; then Save As",
+         {Press(kSaveAs), Move(kCancel), Release(kCancel), Tap(kSaveAs)},
+         savedAs},
+        {"tap on the top edge", {Tap(kTopEdge)}, {kClosed}},
+        {"tap on the separator", {Tap(kSeparator)}, {kClosed}},
+        {"tap on the left edge", {Tap(kLeftEdge)}, {kClosed}},
+        {"the platform's ok", {Call([this] { PostMessage(popup_, WM_COMMAND, IDOK, 0); })}, {kClosed}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        told_.clear();
+        Run(c.steps);
+        platform::Shutdown();
+        EXPECT_FALSE(open_);
+        EXPECT_EQ(c.told, told_);
+    }
 }
 
 TEST_F(SavePopupTest, PressingSaveAsAndSlidingOffLeavesItOpenWithNothingHighlighted) {
     std::vector<uint32_t> before, pressed, after;
-    bool open = false;
-    Run({Call([&] { before = PopupPixels(); }), Press(kSaveAs.x, kSaveAs.y), Call([&] { pressed = PopupPixels(); }),
-         Move(kSaveAs.x, kTop - 60), Release(kSaveAs.x, kTop - 60), Call([&] { after = PopupPixels(); }),
-         ProbeOpen(&open)});
-    EXPECT_TRUE(open);
+    const POINT off{kSaveAs.x, kTop - 60};
+    Run({Call([&] { before = PopupPixels(); }), Press(kSaveAs), Call([&] { pressed = PopupPixels(); }), Move(off),
+         Release(off), Call([&] { after = PopupPixels(); })});
+    EXPECT_TRUE(open_);
     EXPECT_TRUE(told_.empty()) << "no command, and the pop-up did not close";
     EXPECT_NE(before, pressed) << "the pressed entry is highlighted";
     EXPECT_EQ(before, after) << "after sliding off the pop-up looks as it did before the press";
-}
-
-TEST_F(SavePopupTest, ReleasingOverTheOtherEntryChoosesNeither) {
-    bool open = false;
-    Run({Press(kSaveAs.x, kSaveAs.y), Move(kCancel.x, kCancel.y), Release(kCancel.x, kCancel.y), ProbeOpen(&open),
-         Tap(kCancel)});
-    EXPECT_TRUE(open);
-    EXPECT_EQ((std::vector<OwnerMessage>{kClosed, kClosed, Command(POPUP_CMD_CANCEL)}), told_)
-        << "only the later tap on Cancel chose";
-}
-
-TEST_F(SavePopupTest, ATapOutsideBothEntriesClosesItWithoutACommand) {
-    for (POINT p : {kTopEdge, kSeparator, kLeftEdge}) {
-        SCOPED_TRACE(testing::Message() << "tap at " << p.x << "," << p.y);
-        bool open = true;
-        told_.clear();
-        Run({Tap(p), ProbeOpen(&open)});
-        EXPECT_FALSE(open);
-        EXPECT_EQ(std::vector<OwnerMessage>{kClosed}, told_);
-        platform::Shutdown();
-    }
-}
-
-TEST_F(SavePopupTest, ThePlatformsOkCommandClosesItWithoutACommand) {
-    bool open = true;
-    Run({Call([this] { PostMessage(popup_, WM_COMMAND, IDOK, 0); }), ProbeOpen(&open)});
-    EXPECT_FALSE(open);
-    EXPECT_EQ(std::vector<OwnerMessage>{kClosed}, told_);
 }
 
 TEST_F(SavePopupTest, ItsRoundedCornersShowTheWindowUnderIt) {
@@ -123,7 +102,7 @@ TEST_F(SavePopupTest, ItsRoundedCornersShowTheWindowUnderIt) {
     Run({Call([&] {
         corner = platform::ScreenPixel(kLeft, kTop);
         inside = platform::ScreenPixel(kSaveAs.x, kSaveAs.y);
-        under = platform::ScreenPixel(kOnTheOwner.x, kOnTheOwner.y);
+        under = platform::ScreenPixel(240, 300);
     })});
     EXPECT_EQ(kOwnerGrey, under);
     EXPECT_EQ(kOwnerGrey, corner) << "the key colour is left out";
@@ -133,12 +112,12 @@ TEST_F(SavePopupTest, ItsRoundedCornersShowTheWindowUnderIt) {
 
 TEST_F(SavePopupTest, WithoutItsImagesItIsDrawnPlainlyAndStillWorks) {
     uint32_t inside = 0, pressed = 0;
-    Run({Call([&] { inside = platform::ScreenPixel(kLeft + 10, kTop + 40); }), Press(kCancel.x, kCancel.y),
-         Call([&] { pressed = platform::ScreenPixel(kLeft + 10, kTop + 100); }), Release(kCancel.x, kCancel.y)},
+    Run({Call([&] { inside = platform::ScreenPixel(kLeft + 10, kTop + 40); }), Press(kCancel),
+         Call([&] { pressed = platform::ScreenPixel(kLeft + 10, kTop + 100); }), Release(kCancel)},
         false);
     EXPECT_NE(kOwnerGrey, inside) << "the pop-up can be seen";
     EXPECT_NE(inside, pressed) << "the pressed entry can be seen";
-    EXPECT_EQ((std::vector<OwnerMessage>{kClosed, kClosed, Command(POPUP_CMD_CANCEL)}), told_);
+    EXPECT_EQ((std::vector<OwnerMessage>{kClosed, kClosed, kCancelCommand}), told_);
 }
 
 TEST_F(SavePopupTest, OpeningASecondPopUpClosesTheFirst) {
@@ -159,7 +138,7 @@ TEST_F(SavePopupTest, GivesBackEveryDrawingObjectAndImageHoweverItCloses) {
     const std::vector<std::vector<ScriptCommand>> ways = {
         {Tap(kSaveAs)},
         {Tap(kTopEdge)},
-        {Press(kSaveAs.x, kSaveAs.y), Release(kSaveAs.x, kTop - 60), Tap(kCancel)},
+        {Press(kSaveAs), Release({kSaveAs.x, kTop - 60}), Tap(kCancel)},
         {Call([this] { PostMessage(popup_, WM_COMMAND, IDOK, 0); })},
         {Call([this] { DestroyWindow(owner_); })},
         {},  // still open when the program ends

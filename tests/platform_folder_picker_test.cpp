@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,28 +18,11 @@ using platform::ScriptCommand;
 using testing_support::TempDir;
 
 // The picker covers the screen under the 52-px task bar: a 60-px top row,
-// cells of 160 x 160 in three columns, and the soft keys "Cancel" and "Choose"
-// along the bottom.
-constexpr POINT kCancel{120, 744 - 26};
-constexpr POINT kChoose{360, 744 - 26};
+// cells of 160 x 160 in three columns (the first row's centres at y 177), and
+// the soft keys "Cancel" (tap 120 718) and "Choose" (tap 360 718) along the bottom.
 constexpr wchar_t kKey[] = L"Software\\Korvex\\Filora\\Dirsela";
 constexpr wchar_t kValue[] = L"Folder_Path_0";
 
-POINT Cell(int index) {
-    return {index % 3 * 160 + 80, 52 + 60 + index / 3 * 160 + 65};
-}
-
-ScriptCommand Tap(POINT p) {
-    return ScriptCommand(ScriptCommand::Tap, p.x, p.y);
-}
-ScriptCommand Key(const wchar_t* name) {
-    return ScriptCommand(ScriptCommand::Key, 0, 0, name);
-}
-ScriptCommand Call(std::function<void()> fn) {
-    ScriptCommand c(ScriptCommand::Call);
-    c.call = std::move(fn);
-    return c;
-}
 std::vector<ScriptCommand> Script(const std::string& text) {
     std::vector<ScriptCommand> out;
     std::string error;
@@ -69,13 +51,13 @@ protected:
         ASSERT_TRUE(platform::Initialize(o));
     }
 
-    // Runs the picker with `script`, the registry holding `before` (nothing
+    // Runs the picker with `script`, the registry holding `before` alone (nothing
     // when empty); returns its result and leaves the value after in `after_`.
-    int Pick(std::vector<ScriptCommand> script, const std::wstring& before = L"") {
-        Start(std::move(script));
-        if (!before.empty()) {
-            EXPECT_EQ(S_OK, SHRegSetString(HKEY_CURRENT_USER, kKey, kValue, before.c_str()));
-        }
+    int Pick(const std::string& script, const std::wstring& before = L"") {
+        echoed_.clear();
+        std::filesystem::remove_all(dir_.File("config"));
+        Start(Script(script));
+        EXPECT_TRUE(before.empty() || SHRegSetString(HKEY_CURRENT_USER, kKey, kValue, before.c_str()) == S_OK);
         int result = DirselaSingle();
         after_ = Registry();
         platform::Shutdown();
@@ -99,90 +81,54 @@ protected:
     std::wstring after_;
 };
 
-TEST_F(FolderPickerTest, CancellingGivesANegativeResultAndLeavesTheRegistryAlone) {
-    Folder("Photos");
-    EXPECT_LT(Pick({Tap(kCancel)}), 0);
-    EXPECT_EQ(L"(none)", after_) << "nothing is written when there was nothing";
-    const struct {
-        const char* way;
-        std::vector<ScriptCommand> script;
-    } ways[] = {
-        {"Cancel soft key", {Tap(kCancel)}}, {"left soft key", {Key(L"f1")}},
-        {"escape", {Key(L"escape")}},        {"inside a folder", {Tap(Cell(0)), Tap(kCancel)}},
-        {"the program ending", {}},
-    };
-    for (const auto& w : ways) {
-        SCOPED_TRACE(w.way);
-        EXPECT_LT(Pick(w.script, InRoot("Photos")), 0);
-        EXPECT_EQ(InRoot("Photos"), after_);
-    }
-}
-
-TEST_F(FolderPickerTest, ChoosingASubfolderLeavesItsFullPathInTheRegistry) {
-    Folder("Photos/2024");
+// My Storage holds Music, Photos (2024, Old, a.jpg), a.jpg and b.bmp. Each case
+// runs the picker with the registry holding `last` (nothing when empty).
+TEST_F(FolderPickerTest, LeavesTheChosenFolderInTheRegistryAndNothingNewWhenNoneIsChosen) {
     Folder("Music");
-    // Music, Photos; inside Photos: 2024.
-    EXPECT_GE(Pick({Tap(Cell(1)), Tap(Cell(0)), Tap(kChoose)}), 0);
-    EXPECT_EQ(InRoot("Photos/2024"), after_);
-    EXPECT_GE(Pick({Key(L"f2")}), 0) << "the right soft key chooses the folder shown";
-    EXPECT_EQ(InRoot("Photos/2024"), after_) << "it opened on the last folder chosen";
-}
-
-TEST_F(FolderPickerTest, AtTheTopItChoosesMyStorageItself) {
-    Folder("Photos");
-    EXPECT_GE(Pick({Tap(kChoose)}), 0);
-    EXPECT_EQ(InRoot(), after_);
-}
-
-TEST_F(FolderPickerTest, ListsFoldersAndNoFiles) {
+    Folder("Photos/2024");
+    Folder("Photos/Old");
+    File("Photos/a.jpg");
     File("a.jpg");
     File("b.bmp");
-    Folder("Photos");
-    // Were the pictures listed, Photos would come first and a.jpg would be in
-    // the second cell; the tap there hits nothing.
-    EXPECT_GE(Pick(Script("tap 240 177\nchoose a.jpg\nchoosefolder .\n")), 0);
-    EXPECT_NE(echoed_.find("cannot choose a.jpg: no a.jpg in"), std::string::npos) << echoed_;
-    EXPECT_EQ(InRoot(), after_);
-}
-
-TEST_F(FolderPickerTest, OpensOnTheLastChosenFolderOnlyWhenItIsStillInMyStorage) {
-    Folder("Photos/Old");
+    const std::wstring photos = InRoot("Photos"), y2024 = InRoot("Photos/2024");
     const struct {
         const char* what;
         std::wstring last;
-        std::wstring opens;
+        std::string script;
+        std::wstring after;  // L"(none)": no value; empty: nothing chosen and `last` kept
+        const char* says = "";
     } cases[] = {
-        {"a folder inside", InRoot("Photos/Old"), InRoot("Photos/Old")},
-        {"a folder outside", std::wstring(dir_.path().begin(), dir_.path().end()), InRoot()},
-        {"a folder that is gone", InRoot("Photos/Gone"), InRoot()},
+        {"Cancel with nothing stored", L"", "tap 120 718\n", L"(none)"},
+        {"Cancel soft key", photos, "tap 120 718\n", L""},
+        {"left soft key", photos, "key f1\n", L""},
+        {"escape", photos, "key escape\n", L""},
+        {"Cancel inside a folder", photos, "tap 240 177\ntap 120 718\n", L""},
+        {"the program ending", photos, "", L""},
+        {"taps into a subfolder, Choose", L"", "tap 240 177\ntap 80 177\ntap 360 718\n", y2024},
+        {"the right soft key on the last folder chosen", y2024, "key f2\n", y2024},
+        {"Choose at the top: My Storage itself", L"", "tap 360 718\n", InRoot()},
+        // Were the files listed, a.jpg would be in the third cell.
+        {"no files", L"", "tap 400 177\nchoose a.jpg\nchoosefolder .\n", InRoot(), "cannot choose a.jpg: no a.jpg in"},
+        {"opens on the last folder", InRoot("Photos/Old"), "choosefolder .\n", InRoot("Photos/Old")},
+        {"not on one outside", std::wstring(dir_.path().begin(), dir_.path().end()), "choosefolder .\n", InRoot()},
+        {"not on one that is gone", InRoot("Photos/Gone"), "choosefolder .\n", InRoot()},
+        {"choosefolder by name", L"", "choosefolder Photos/2024\n", y2024},
+        {"choosefolder .. from where it opened", y2024, "choosefolder ..\n", photos},
+        {"choose opens a folder as a tap would", L"", "choose Photos\nchoosefolder .\n", photos},
+        {"choosefolder of a missing folder", L"", "choosefolder Photos/missing\nchoosefolder Photos\n", photos,
+         "cannot choose folder Photos/missing: no missing in"},
+        {"choosefolder .. at the top", L"", "choosefolder ..\nchoosefolder Photos\n", photos,
+         "cannot choose folder ..: already at the top of My Storage"},
+        {"choosefolder of a file", L"", "choosefolder Photos/a.jpg\nchoosefolder Photos\n", photos,
+         "cannot choose folder Photos/a.jpg: no a.jpg in"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_GE(Pick(Script("choosefolder .\n"), c.last), 0);
-        EXPECT_EQ(c.opens, after_);
+        const int result = Pick(c.script, c.last);
+        EXPECT_EQ(c.after.empty() ? c.last : c.after, after_);
+        EXPECT_EQ(!c.after.empty() && c.after != L"(none)", result >= 0);
+        EXPECT_NE(echoed_.find(c.says), std::string::npos) << echoed_;
     }
-}
-
-TEST_F(FolderPickerTest, TheScriptsChoosefolderOpensAndChoosesByName) {
-    Folder("Photos/2024");
-    EXPECT_GE(Pick(Script("choosefolder Photos/2024\n")), 0);
-    EXPECT_EQ(InRoot("Photos/2024"), after_);
-    EXPECT_GE(Pick(Script("choosefolder ..\n"), InRoot("Photos/2024")), 0) << "up from where it opened";
-    EXPECT_EQ(InRoot("Photos"), after_);
-    EXPECT_GE(Pick(Script("choose Photos\nchoosefolder .\n")), 0) << "choose opens a folder as a tap would";
-    EXPECT_EQ(InRoot("Photos"), after_);
-}
-
-TEST_F(FolderPickerTest, ChoosefolderSaysWhyItCannotAndLeavesThePickerWhereItWas) {
-    Folder("Photos/2024");
-    File("Photos/a.jpg");
-    EXPECT_GE(Pick(Script("choosefolder Photos/missing\nchoosefolder ..\nchoosefolder Photos/a.jpg\n"
-                          "choosefolder Photos\n")),
-              0);
-    EXPECT_NE(echoed_.find("cannot choose folder Photos/missing: no missing in"), std::string::npos) << echoed_;
-    EXPECT_NE(echoed_.find("cannot choose folder ..: already at the top of My Storage"), std::string::npos) << echoed_;
-    EXPECT_NE(echoed_.find("cannot choose folder Photos/a.jpg: no a.jpg in"), std::string::npos) << echoed_;
-    EXPECT_EQ(InRoot("Photos"), after_) << "the failed choices left it at the top";
 }
 
 TEST_F(FolderPickerTest, ChoosefolderNeedsAnOpenFolderPicker) {
@@ -209,14 +155,13 @@ TEST_F(FolderPickerTest, AFolderWhosePathTheProgramCannotReadBackCannotBeChosen)
     const std::string fits(room, 'f'), tooLong = std::string(room - 1, 't') + "/xy";
     Folder(fits);
     Folder(tooLong);
-    EXPECT_GE(Pick(Script("choosefolder " + fits + "\n")), 0);
+    EXPECT_GE(Pick("choosefolder " + fits + "\n"), 0);
     EXPECT_EQ(259u, after_.size());
     EXPECT_EQ(InRoot(fits), after_);
 
     // Opened as taps would; there "Choose", its key and Return do nothing.
-    EXPECT_LT(
-        Pick(Script("choose " + tooLong + "\nchoosefolder .\nkey f2\ntap 360 718\nkey return\nkey escape\n"), InRoot()),
-        0);
+    EXPECT_LT(Pick("choose " + tooLong + "\nchoosefolder .\nkey f2\ntap 360 718\nkey return\nkey escape\n", InRoot()),
+              0);
     EXPECT_NE(echoed_.find("its path is too long"), std::string::npos) << echoed_;
     EXPECT_EQ(InRoot(), after_) << "the registry keeps what it held";
 }
@@ -241,11 +186,13 @@ TEST_F(FolderPickerTest, RunsModallyOverTheWindowInFront) {
     HWND owner = nullptr;
     bool enabledWhileOpen = true;
     std::wstring front;
-    Start({Call([&] {
-               enabledWhileOpen = IsWindowEnabled(owner);
-               front = platform::OpenWindowTitles().back();
-           }),
-           Key(L"f2")});
+    std::vector<ScriptCommand> script = Script("key f2\n");
+    script.insert(script.begin(), ScriptCommand(ScriptCommand::Call));
+    script[0].call = [&] {
+        enabledWhileOpen = IsWindowEnabled(owner);
+        front = platform::OpenWindowTitles().back();
+    };
+    Start(script);
     auto instance = reinterpret_cast<HINSTANCE>(const_cast<platform::ResourceModule*>(&kOwnerModule));
     platform::RegisterResourceModule(instance, &kOwnerModule);
     WNDCLASS wc{};
