@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "subject/EyeVerifier.h"
@@ -26,35 +27,25 @@ void Hits(int side, int x, int y, int size, int hits, int sum = 0) {
     for (int i = 0; i < hits; i++) AddEyeHit(side, x, y, size, sum);
 }
 
-TEST(EyeQuarters, FaceBoxSplitsIntoEqualQuartersWhenItsSidesAreEven) {
+int LeftEyeX() {
+    EyePoint left{};
+    GetEyeCentres(&left, nullptr);
+    return left.x;
+}
+
+TEST(EyeQuarters, FaceBoxSplitsIntoQuartersWithTheExtraColumnOnTheLeft) {
     int xm = 0, ym = 0;
     EyeQuarterSplit(10, 20, 54, 68, &xm, &ym);  // 44 x 48
-    EXPECT_EQ(22, xm - 10);
-    EXPECT_EQ(22, 54 - xm);
-    EXPECT_EQ(24, ym - 20);
-}
-
-TEST(EyeQuarters, OddWidthGivesTheLeftQuarterTheExtraColumn) {
-    int xm = 0, ym = 0;
+    EXPECT_EQ((std::pair<int, int>{32, 44}), std::make_pair(xm, ym));
     EyeQuarterSplit(10, 20, 55, 67, &xm, &ym);  // 45 x 47
-    EXPECT_EQ(23, xm - 10);
-    EXPECT_EQ(22, 55 - xm);
-    EXPECT_EQ(24, ym - 20);
+    EXPECT_EQ((std::pair<int, int>{33, 44}), std::make_pair(xm, ym));
 }
 
-TEST(EyeQuarters, QuarterIsScannedAtFiveWidthsKeepingItsShape) {
+TEST(EyeQuarters, QuarterIsScannedAtUpToFiveWidthsKeepingItsShapeWhileTallerThan22Rows) {
     int w[5], h[5];
     ASSERT_EQ(5, EyeQuarterScales(22, 24, w, h));
-    const int widths[5] = {35, 32, 29, 26, 23};
-    const int heights[5] = {38, 35, 32, 28, 25};
-    for (int i = 0; i < 5; i++) {
-        EXPECT_EQ(widths[i], w[i]) << i;
-        EXPECT_EQ(heights[i], h[i]) << i;
-    }
-}
-
-TEST(EyeQuarters, ScalesEndWhenTheCopyWouldBe22RowsOrFewer) {
-    int w[5], h[5];
+    EXPECT_EQ((std::vector<int>{35, 32, 29, 26, 23}), std::vector<int>(w, w + 5));
+    EXPECT_EQ((std::vector<int>{38, 35, 32, 28, 25}), std::vector<int>(h, h + 5));
     EXPECT_EQ(3, EyeQuarterScales(40, 32, w, h));  // heights 28, 26, 23, then 21
     EXPECT_EQ(23, h[2]);
     EXPECT_EQ(0, EyeQuarterScales(40, 20, w, h));  // 35 x 18 is already too low
@@ -78,7 +69,7 @@ TEST(EyeScan, EveryTopAndLeftIsTriedUpToSixteenFromTheFarEdge) {
     EXPECT_EQ(0, windows(40, 15)[0]);
 }
 
-TEST(VerifyEyes, BoxInsideThePictureIsScannedAndBoxPastItsEdgeIsRejected) {
+TEST(VerifyEyes, BoxInsideThePictureIsScannedAndBoxPastItsEdgeOrTooFlatIsRejected) {
     auto open = OpenEyeCascade();
     auto grey = Flat(100, 80);
     EXPECT_EQ(1, VerifyEyesWith(*open, 3, grey.data(), 100, 80, 56, 32, 100, 80));
@@ -86,13 +77,10 @@ TEST(VerifyEyes, BoxInsideThePictureIsScannedAndBoxPastItsEdgeIsRejected) {
     EXPECT_EQ(0, VerifyEyesWith(*open, 3, grey.data(), 100, 80, 56, 33, 100, 81));
     EXPECT_EQ(0, VerifyEyesWith(*open, 3, grey.data(), 100, 80, -1, 0, 43, 48));
     EXPECT_EQ(0, VerifyEyesWith(*open, 3, nullptr, 100, 80, 0, 0, 44, 48));
-}
-
-TEST(VerifyEyes, FlatBoxHasNoQuarterToScan) {
-    auto open = OpenEyeCascade();
-    auto grey = Flat(100, 80);
-    // Quarters 40 x 15: the first copy would be 35 x 13.
-    EXPECT_EQ(0, VerifyEyesWith(*open, 3, grey.data(), 100, 80, 0, 0, 80, 30));
+    EXPECT_EQ(0, VerifyEyesWith(*open, 3, grey.data(), 100, 80, 0, 0, 80, 30));  // quarters 40 x 15
+    open->table[2][0] = 1;  // the third stage rejects the flat picture: hits only from passed stages
+    EXPECT_EQ(1, VerifyEyesWith(*open, 2, grey.data(), 100, 80, 0, 0, 44, 48));
+    EXPECT_EQ(0, VerifyEyesWith(*open, 3, grey.data(), 100, 80, 0, 0, 44, 48));
 }
 
 // A one-feature cascade that takes a window whose centre-ish pixel (7, 7) is
@@ -124,40 +112,27 @@ std::vector<uint8_t> PictureWithDarkSpots(int w, int h, std::vector<EyePoint> sp
     return grey;
 }
 
-TEST(VerifyEyes, EyesAreFoundAtDarkSpotsMirroredAboutTheBoxCentre) {
+TEST(VerifyEyes, EyesAreFoundAtDarkSpotsMirroredAboutTheBoxCentreAndOneEyeIsNotAFace) {
     auto cascade = DarkSpotCascade();
     const int w = 120, h = 100, x0 = 30, y0 = 20, x1 = 74, y1 = 68;
     for (int inset : {8, 12}) {
-        // Column x0 + inset and its mirror image x1 - 1 - inset.
-        const EyePoint leftSpot{x0 + inset, y0 + 12};
-        const EyePoint rightSpot{x1 - 1 - inset, y0 + 12};
+        SCOPED_TRACE(inset);
+        const EyePoint leftSpot{x0 + inset, y0 + 12}, rightSpot{x1 - 1 - inset, y0 + 12};
         auto grey = PictureWithDarkSpots(w, h, {leftSpot, rightSpot});
-        ASSERT_EQ(1, VerifyEyesWith(*cascade, 1, grey.data(), w, h, x0, y0, x1, y1)) << inset;
+        ASSERT_EQ(1, VerifyEyesWith(*cascade, 1, grey.data(), w, h, x0, y0, x1, y1));
         EyePoint left{}, right{};
         GetEyeCentres(&left, &right);
-        EXPECT_EQ(left.x - x0, x1 - right.x) << inset;
-        EXPECT_EQ(left.y, right.y) << inset;
-        EXPECT_NEAR(leftSpot.x, left.x, 3) << inset;
-        EXPECT_NEAR(leftSpot.y, left.y, 3) << inset;
-        EXPECT_NEAR(rightSpot.x, right.x, 3) << inset;
+        EXPECT_EQ(left.x - x0, x1 - right.x);
+        EXPECT_EQ(left.y, right.y);
+        EXPECT_NEAR(leftSpot.x, left.x, 3);
+        EXPECT_NEAR(leftSpot.y, left.y, 3);
+        EXPECT_NEAR(rightSpot.x, right.x, 3);
     }
+    auto grey = PictureWithDarkSpots(w, h, {{38, 32}});
+    EXPECT_EQ(0, VerifyEyesWith(*cascade, 1, grey.data(), w, h, x0, y0, x1, y1));
 }
 
-TEST(VerifyEyes, FaceWithOneEyeIsRejected) {
-    auto cascade = DarkSpotCascade();
-    auto grey = PictureWithDarkSpots(120, 100, {{38, 32}});
-    EXPECT_EQ(0, VerifyEyesWith(*cascade, 1, grey.data(), 120, 100, 30, 20, 74, 68));
-}
-
-TEST(VerifyEyes, HitsOnlyPassedStagesCount) {
-    auto cascade = OpenEyeCascade();
-    cascade->table[2][0] = 1;  // the third stage rejects the flat picture
-    auto grey = Flat(100, 80);
-    EXPECT_EQ(1, VerifyEyesWith(*cascade, 2, grey.data(), 100, 80, 0, 0, 44, 48));
-    EXPECT_EQ(0, VerifyEyesWith(*cascade, 3, grey.data(), 100, 80, 0, 0, 44, 48));
-}
-
-TEST(ChooseEyes, EyeCentresAreBoxCentresAndTheRightOneIsMirroredBack) {
+TEST(ChooseEyes, EyeCentresAreBoxCentresTheRightOneMirroredBackAndKeptWhenTheNextBoxIsRejected) {
     ClearEyeClusters();
     Hits(0, 3, 5, 10, 3);  // left eye box 3..13 x 5..15
     Hits(1, 2, 4, 9, 3);   // mirrored right eye box 2..11 x 4..13
@@ -168,20 +143,20 @@ TEST(ChooseEyes, EyeCentresAreBoxCentresAndTheRightOneIsMirroredBack) {
     EXPECT_EQ(200 + 5 + 5, left.y);
     EXPECT_EQ(144 - 2 - 4, right.x);  // counted back from the box's right edge
     EXPECT_EQ(200 + 4 + 4, right.y);
+    ClearEyeClusters();  // a rejected box leaves the last accepted eyes
+    Hits(0, 3, 5, 10, 1);
+    EXPECT_EQ(0, ChooseEyes(500, 500, 544, 548));
+    EXPECT_EQ(108, LeftEyeX());
 }
 
 TEST(ChooseEyes, SideWithOnlyTwoHitsRejectsTheFace) {
-    ClearEyeClusters();
-    Hits(0, 0, 0, 10, 2);
-    Hits(1, 0, 0, 10, 9);
-    EXPECT_EQ(0, ChooseEyes(0, 0, 44, 48));
-    ClearEyeClusters();
-    Hits(0, 0, 0, 10, 9);
-    Hits(1, 0, 0, 10, 2);
-    EXPECT_EQ(0, ChooseEyes(0, 0, 44, 48));
-    ClearEyeClusters();
-    Hits(0, 0, 0, 10, 3);
-    EXPECT_EQ(0, ChooseEyes(0, 0, 44, 48));  // no right eye at all
+    for (auto [leftHits, rightHits] : std::vector<std::pair<int, int>>{{2, 9}, {9, 2}, {3, 0}}) {
+        SCOPED_TRACE(testing::Message() << leftHits << " " << rightHits);
+        ClearEyeClusters();
+        Hits(0, 0, 0, 10, leftHits);
+        Hits(1, 0, 0, 10, rightHits);
+        EXPECT_EQ(0, ChooseEyes(0, 0, 44, 48));
+    }
 }
 
 TEST(ChooseEyes, MostHitClusterWinsAndTiesGoToTheFirst) {
@@ -191,26 +166,20 @@ TEST(ChooseEyes, MostHitClusterWinsAndTiesGoToTheFirst) {
     Hits(0, 40, 0, 10, 4);
     Hits(1, 0, 0, 10, 3);
     ASSERT_EQ(1, ChooseEyes(0, 0, 44, 48));
-    EyePoint left{};
-    GetEyeCentres(&left, nullptr);
-    EXPECT_EQ(20 + 5, left.x);
+    EXPECT_EQ(20 + 5, LeftEyeX());
 }
 
 TEST(ChooseEyes, EachSideStopsTakingHitsAtFifteenClusters) {
-    // 13 single hits, then three at a new place: cluster 14 gathers all three.
-    ClearEyeClusters();
-    for (int i = 0; i < 13; i++) Hits(0, 20 * i, 0, 10, 1);
-    Hits(0, 20 * 13, 0, 10, 3);
-    Hits(1, 0, 0, 10, 3);
-    EXPECT_EQ(1, ChooseEyes(0, 0, 44, 48));
-
-    // 14 single hits: the new place opens the 15th cluster, which fills the
-    // table, so its next two hits are ignored.
-    ClearEyeClusters();
-    for (int i = 0; i < 14; i++) Hits(0, 20 * i, 0, 10, 1);
-    Hits(0, 20 * 14, 0, 10, 3);
-    Hits(1, 0, 0, 10, 3);
-    EXPECT_EQ(0, ChooseEyes(0, 0, 44, 48));
+    // After 13 single hits, cluster 14 gathers three more; after 14, the 15th
+    // cluster fills the table and its next two hits are ignored.
+    for (int singles : {13, 14}) {
+        SCOPED_TRACE(singles);
+        ClearEyeClusters();
+        for (int i = 0; i < singles; i++) Hits(0, 20 * i, 0, 10, 1);
+        Hits(0, 20 * singles, 0, 10, 3);
+        Hits(1, 0, 0, 10, 3);
+        EXPECT_EQ(singles == 13 ? 1 : 0, ChooseEyes(0, 0, 44, 48));
+    }
 }
 
 TEST(ChooseEyes, SumsAreComparedAsScoresOutOf256) {
@@ -222,27 +191,10 @@ TEST(ChooseEyes, SumsAreComparedAsScoresOutOf256) {
     AddEyeHit(0, 2, 0, 10, 90);
     Hits(1, 0, 0, 10, 3);
     ASSERT_EQ(1, ChooseEyes(0, 0, 44, 48));
-    EyePoint left{};
-    GetEyeCentres(&left, nullptr);
-    EXPECT_EQ(5, left.x);
-
+    EXPECT_EQ(5, LeftEyeX());
     AddEyeHit(0, 2, 0, 10, 60);
     ASSERT_EQ(1, ChooseEyes(0, 0, 44, 48));
-    GetEyeCentres(&left, nullptr);
-    EXPECT_EQ(7, left.x);
-}
-
-TEST(ChooseEyes, RejectedBoxLeavesTheLastAcceptedEyes) {
-    ClearEyeClusters();
-    Hits(0, 3, 5, 10, 3);
-    Hits(1, 3, 5, 10, 3);
-    ASSERT_EQ(1, ChooseEyes(0, 0, 44, 48));
-    ClearEyeClusters();
-    Hits(0, 3, 5, 10, 1);
-    EXPECT_EQ(0, ChooseEyes(500, 500, 544, 548));
-    EyePoint left{};
-    GetEyeCentres(&left, nullptr);
-    EXPECT_EQ(8, left.x);
+    EXPECT_EQ(7, LeftEyeX());
 }
 
 TEST(CropGrey, CopiesTheRectangleAndRefusesOnePastTheEdge) {
@@ -253,41 +205,28 @@ TEST(CropGrey, CopiesTheRectangleAndRefusesOnePastTheEdge) {
     EXPECT_EQ((std::vector<uint8_t>{8, 9, 13, 14, 18, 19}), dst);
     EXPECT_EQ(0, CropGrey(grey.data(), 5, 4, dst.data(), 3, 1, 6, 4));
     EXPECT_EQ(0, CropGrey(grey.data(), 5, 4, dst.data(), 3, 2, 5, 5));
+    MirrorRows(grey.data(), 3, 2, dst.data());  // mirroring reverses each row
+    EXPECT_EQ((std::vector<uint8_t>{2, 1, 0, 5, 4, 3}), dst);
 }
 
-TEST(MirrorRows, ReversesEachRow) {
-    const std::vector<uint8_t> src = {1, 2, 3, 4, 5, 6};
-    std::vector<uint8_t> dst(6);
-    MirrorRows(src.data(), 3, 2, dst.data());
-    EXPECT_EQ((std::vector<uint8_t>{3, 2, 1, 6, 5, 4}), dst);
-}
-
-TEST(ResampleBilinear, BlendsNeighboursWithTenBitFractions) {
-    // Step 2/4 = 0.5: columns at 0, 0.5, 1, 1.5 of the source 0, 100.
-    const std::vector<uint8_t> src = {0, 100};
-    std::vector<uint8_t> dst(4);
-    ResampleBilinear(src.data(), 2, 1, dst.data(), 4, 1);
-    EXPECT_EQ((std::vector<uint8_t>{0, 50, 100, 100}), dst);
-    // The same vertically.
-    ResampleBilinear(src.data(), 1, 2, dst.data(), 1, 4);
-    EXPECT_EQ((std::vector<uint8_t>{0, 50, 100, 100}), dst);
-}
-
-TEST(ResampleBilinear, LastColumnAndRowRepeatTheSourceLineTheyLandOn) {
-    // Reducing 4 to 3 puts the last column at 2.67: it takes source column 2
-    // whole instead of blending two thirds of column 3 into it.
-    const std::vector<uint8_t> row = {0, 0, 0, 255};
-    std::vector<uint8_t> dst(3, 7);
-    ResampleBilinear(row.data(), 4, 1, dst.data(), 3, 1);
-    EXPECT_EQ((std::vector<uint8_t>{0, 0, 0}), dst);
-    ResampleBilinear(row.data(), 1, 4, dst.data(), 1, 3);
-    EXPECT_EQ((std::vector<uint8_t>{0, 0, 0}), dst);
-
-    // In two dimensions the bottom-right pixel is the source pixel it lands on.
+TEST(ResampleBilinear, BlendsNeighboursAndTheLastLineRepeatsTheSourceLineItLandsOn) {
+    // Step 0.5 across 0, 100; and reducing 4 to 3 puts the last column at 2.67,
+    // which takes source column 2 whole, not two thirds of column 3.
+    const std::vector<uint8_t> pair = {0, 100}, row = {0, 0, 0, 255};
+    for (bool vertical : {false, true}) {
+        SCOPED_TRACE(vertical);
+        std::vector<uint8_t> dst(4), dst3(3, 7);
+        ResampleBilinear(pair.data(), vertical ? 1 : 2, vertical ? 2 : 1, dst.data(), vertical ? 1 : 4,
+                         vertical ? 4 : 1);
+        EXPECT_EQ((std::vector<uint8_t>{0, 50, 100, 100}), dst);
+        ResampleBilinear(row.data(), vertical ? 1 : 4, vertical ? 4 : 1, dst3.data(), vertical ? 1 : 3,
+                         vertical ? 3 : 1);
+        EXPECT_EQ((std::vector<uint8_t>{0, 0, 0}), dst3);
+    }
     const std::vector<uint8_t> square = {10, 20, 30, 40, 50, 60, 70, 80, 90};
     std::vector<uint8_t> out(4);
     ResampleBilinear(square.data(), 3, 3, out.data(), 2, 2);
-    EXPECT_EQ(50, out[3]);  // step 1.5: last row and column at source 1
+    EXPECT_EQ(50, out[3]);  // step 1.5: the bottom-right pixel is source (1, 1)
 }
 
 TEST(ResampleBilinear, EnlargingManyTimesStaysWithinThePicture) {

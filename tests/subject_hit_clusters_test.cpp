@@ -15,49 +15,40 @@ struct Table {
     void Add(const FaceBox& box, int score) { AddHitToClusters(clusters, 8, &created, box, score); }
 };
 
-TEST(BoxesOverlap, BoxesMeetWhenTheirShrunkenEdgesTouch) {
-    // Shrunk by 2: x 2..20 and 20..38 share column 20; 21..39 does not.
-    EXPECT_TRUE(BoxesOverlap(WindowAt(0), WindowAt(18)));
-    EXPECT_TRUE(BoxesOverlap(WindowAt(18), WindowAt(0)));
-    EXPECT_FALSE(BoxesOverlap(WindowAt(0), WindowAt(19)));
-    EXPECT_FALSE(BoxesOverlap(WindowAt(0, 0), WindowAt(0, 21)));
-    EXPECT_TRUE(BoxesOverlap(WindowAt(0, 0), WindowAt(0, 20)));
+TEST(BoxesOverlap, BoxesMeetWhenTheirEdgesShrunkByAnEighthOfTheirOwnWidthTouch) {
+    struct Case {
+        FaceBox a, b;
+        bool overlap;
+    };
+    const Case cases[] = {
+        {WindowAt(0), WindowAt(18), true},  // shrunk by 2: x 2..20 and 20..38 share column 20
+        {WindowAt(18), WindowAt(0), true},
+        {WindowAt(0), WindowAt(19), false},
+        {WindowAt(0), WindowAt(0, 21), false},
+        {WindowAt(0), WindowAt(0, 20), true},
+        {{0, 0, 8, 100}, {0, 98, 8, 200}, true},  // the vertical margin is 1 too, not 100 / 8
+        {{0, 0, 8, 100}, {0, 99, 8, 200}, false},
+        {{0, 0, 80, 80}, {70, 10, 78, 18}, false},  // margins 10 and 1: 10..70 against 71..77
+        {{0, 0, 80, 80}, {69, 10, 77, 18}, true},
+        {{0, 0, 80, 80}, {30, 30, 40, 40}, true},  // inside
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.a.x0 << "," << c.a.y0 << " / " << c.b.x0 << "," << c.b.y0);
+        EXPECT_EQ(c.overlap, BoxesOverlap(c.a, c.b));
+    }
 }
 
-TEST(BoxesOverlap, VerticalMarginComesFromTheWidth) {
-    // 8 wide and 100 high: the margin is 1 on all sides, not 100 / 8 vertically.
-    const FaceBox upper{0, 0, 8, 100};
-    const FaceBox lower{0, 98, 8, 200};
-    EXPECT_TRUE(BoxesOverlap(upper, lower));
-    EXPECT_FALSE(BoxesOverlap(upper, FaceBox{0, 99, 8, 200}));
-}
-
-TEST(BoxesOverlap, EachBoxShrinksByItsOwnWidth) {
-    const FaceBox big{0, 0, 80, 80};      // margin 10: 10..70
-    const FaceBox small{70, 10, 78, 18};  // margin 1: 71..77
-    EXPECT_FALSE(BoxesOverlap(big, small));
-    EXPECT_TRUE(BoxesOverlap(big, FaceBox{69, 10, 77, 18}));
-    EXPECT_TRUE(BoxesOverlap(big, FaceBox{30, 30, 40, 40}));  // inside
-}
-
-TEST(HitClusters, OverlappingHitsGatherInOneCluster) {
+TEST(HitClusters, OverlappingHitsGatherAndOnlyAStrictlyBetterHitMovesTheBox) {
     Table t;
     t.Add(WindowAt(0), 50);
     t.Add(WindowAt(2), 60);
-    t.Add(WindowAt(4), 55);
-    ASSERT_EQ(1, t.created);
-    EXPECT_EQ(3, t.clusters[0].count);
-    EXPECT_EQ(50, t.clusters[0].best);
-    EXPECT_EQ(0, t.clusters[0].box.x0);  // no better hit came
-}
-
-TEST(HitClusters, ABetterHitMovesTheClusterBox) {
-    Table t;
-    t.Add(WindowAt(0), 50);
+    EXPECT_EQ(0, t.clusters[0].box.x0);
     t.Add(WindowAt(3), 20);
-    EXPECT_EQ(20, t.clusters[0].best);
     EXPECT_EQ(3, t.clusters[0].box.x0);
     t.Add(WindowAt(6), 20);  // equal score: the box stays
+    ASSERT_EQ(1, t.created);
+    EXPECT_EQ(4, t.clusters[0].count);
+    EXPECT_EQ(20, t.clusters[0].best);
     EXPECT_EQ(3, t.clusters[0].box.x0);
 }
 
@@ -72,37 +63,20 @@ TEST(HitClusters, AHitJoinsTheFirstOverlappingClusterOnly) {
     EXPECT_TRUE(t.clusters[1].active);
 }
 
-// Clusters 0 at 0 and 1 at 36 do not overlap; a better hit at 18 moves cluster
-// 0's box onto 18, which overlaps cluster 1: the merge pass of the same hit
-// keeps the lower best score.
-TEST(HitClusters, ClustersBroughtTogetherByABoxMoveMergeIntoTheBetterOne) {
-    Table t;
-    t.Add(WindowAt(0), 10);
-    t.Add(WindowAt(36), 5);
-    t.Add(WindowAt(18), 1);
-    EXPECT_TRUE(t.clusters[0].active);
-    EXPECT_FALSE(t.clusters[1].active);
-    EXPECT_EQ(3, t.clusters[0].count);
-}
-
-TEST(HitClusters, MergeKeepsTheLaterClusterWhenItScoresBetter) {
-    Table t;
-    t.Add(WindowAt(0), 10);
-    t.Add(WindowAt(36), 5);
-    t.Add(WindowAt(18), 7);
-    EXPECT_FALSE(t.clusters[0].active);
-    EXPECT_TRUE(t.clusters[1].active);
-    EXPECT_EQ(3, t.clusters[1].count);
-}
-
-TEST(HitClusters, MergeOnEqualScoresKeepsTheClusterCreatedFirst) {
-    Table t;
-    t.Add(WindowAt(0), 10);
-    t.Add(WindowAt(36), 5);
-    t.Add(WindowAt(18), 5);
-    EXPECT_TRUE(t.clusters[0].active);
-    EXPECT_FALSE(t.clusters[1].active);
-    EXPECT_EQ(3, t.clusters[0].count);
+TEST(HitClusters, ClustersBroughtTogetherByABoxMoveMergeIntoTheBetterOrOnTiesTheFirst) {
+    // Clusters at 0 (best 10) and 36 (best 5) do not overlap; a better hit at 18
+    // moves cluster 0's box onto 18, and the same hit's merge pass keeps the lower best.
+    for (int score : {1, 7, 5}) {
+        SCOPED_TRACE(score);
+        Table t;
+        t.Add(WindowAt(0), 10);
+        t.Add(WindowAt(36), 5);
+        t.Add(WindowAt(18), score);
+        const int kept = score == 7 ? 1 : 0;
+        EXPECT_TRUE(t.clusters[kept].active);
+        EXPECT_FALSE(t.clusters[1 - kept].active);
+        EXPECT_EQ(3, t.clusters[kept].count);
+    }
 }
 
 TEST(HitClusters, AnAbsorbedClusterHandsItsHitsToEveryLaterClusterItOverlaps) {

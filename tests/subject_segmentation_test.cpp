@@ -35,10 +35,8 @@ void ReferenceSort(PixelEdge* e, int lo, int hi) {
     const PixelEdge pivot = e[lo];
     int i = lo, j = hi + 1;
     for (;;) {
-        while (++i <= hi && e[i].weight < pivot.weight) {
-        }
-        while (--j >= lo && e[j].weight > pivot.weight) {
-        }
+        while (++i <= hi && e[i].weight < pivot.weight) continue;
+        while (--j >= lo && e[j].weight > pivot.weight) continue;
         if (i >= j) break;
         std::swap(e[i], e[j]);
     }
@@ -150,27 +148,22 @@ TEST(BuildEdgeGraphTest, EachPixelGivesItsRightThenLowerEdgeWeighedByTheLargestC
     EXPECT_EQ(edges[n].weight, -1);  // nothing written past the last edge
 }
 
-TEST(RegionForestTest, NodesStartAsSinglePixelRegionsWithRedGreenBlueSums) {
+TEST(RegionForestTest, NodesStartAsPixelsFindRootShortensOneLinkAndTheSmallerRegionJoinsTheLarger) {
     Segmented s(3, 2);
     s.Set(2, 1, 10, 20, 30);  // blue, green, red
     const int32_t rect[4] = {1, 2, 0, 1};
     s.Add(4);
     InitRegionNodes(s.image.data(), 3, rect, s.nodes.data());
-    EXPECT_EQ(s.nodes[3].sumR, 30);
-    EXPECT_EQ(s.nodes[3].sumG, 20);
-    EXPECT_EQ(s.nodes[3].sumB, 10);
+    EXPECT_EQ((std::vector<int32_t>{30, 20, 10}),
+              (std::vector<int32_t>{s.nodes[3].sumR, s.nodes[3].sumG, s.nodes[3].sumB}));
     for (int i = 0; i < 4; i++) EXPECT_TRUE(s.nodes[i].parent == i && s.nodes[i].size == 1);
-}
 
-TEST(RegionForestTest, FindRootShortensOnlyTheLinkOfTheNodeAskedFor) {
-    std::vector<RegionNode> nodes = {{0, 0, 0, 0, 4}, {0, 0, 0, 0, 1}, {0, 0, 0, 1, 1}, {0, 0, 0, 2, 1}};
-    EXPECT_EQ(FindRoot(nodes.data(), 3), 0);  // 3 -> 2 -> 1 -> 0
-    EXPECT_EQ(nodes[3].parent, 0);
-    EXPECT_EQ(nodes[2].parent, 1);
-}
+    std::vector<RegionNode> chain = {{0, 0, 0, 0, 4}, {0, 0, 0, 0, 1}, {0, 0, 0, 1, 1}, {0, 0, 0, 2, 1}};
+    EXPECT_EQ(FindRoot(chain.data(), 3), 0);  // 3 -> 2 -> 1 -> 0
+    EXPECT_EQ(chain[3].parent, 0);
+    EXPECT_EQ(chain[2].parent, 1);
 
-TEST(RegionForestTest, SmallerRegionJoinsTheLargerAndEqualSizesGoToTheSecondRoot) {
-    Forest f;
+    Forest f;  // equal sizes go to the second root
     const int big = f.Add(3, 10, 20, 30), small = f.Add(1, 1, 2, 3), second = f.Add(4);
     JoinRegions(f.nodes.data(), &f.count, big, small);
     EXPECT_EQ(f.nodes[small].parent, big);
@@ -196,7 +189,7 @@ TEST(SegmentGraphTest, UniformRectangleBecomesOneRegionAndAStrongStepSplitsIt) {
     for (int i = 0; i < 200; i++) ASSERT_TRUE(halves.Joined(i, i % 20 < 10 ? 0 : 19));
 }
 
-TEST(SegmentGraphTest, EdgeEqualToTheThresholdJoinsAndOneAboveDoesNot) {
+TEST(SegmentGraphTest, EdgeEqualToTheRegionThresholdJoinsAndOneAboveDoesNot) {
     // Three pixels in a row, the first two equal: with k = 2, once those are joined
     // their threshold is 2 x 65536 / 2, a step of 1.
     for (int step : {1, 2}) {
@@ -205,11 +198,8 @@ TEST(SegmentGraphTest, EdgeEqualToTheThresholdJoinsAndOneAboveDoesNot) {
         s.Run(2);
         EXPECT_EQ(s.count, step == 1 ? 1 : 2) << "step " << step;
     }
-}
-
-TEST(SegmentGraphTest, RegionOfHundredPixelsJoinedLastAtWeightThreeGetsThreshold229376) {
+    // A chain of 100 nodes joined at weight 3 has threshold 3 x 65536 + 50 x 65536 / 100.
     for (int32_t last : {229376, 229377}) {
-        // A chain of 100 nodes joined at weight 3, then one node reached at `last`.
         Forest f;
         for (int i = 0; i < 101; i++) f.Add(1);
         for (int i = 0; i < 99; i++) f.Connect(i, i + 1, 3 * kOne);
@@ -253,28 +243,21 @@ TEST(MergeHeadBodyTest, BodyPairsUseTheBodyMinimumAndAnyHeadRegionTheHeadMinimum
     }
 }
 
-TEST(MergeByColourTest, BodyPairsJoinBelowDifference60UnlessTogetherTheyReach8000Pixels) {
+TEST(MergeByColourTest, BodyPairsJoinBelowDifference60UnderTogether8000PixelsAndHeadPairsBelow10OfTruncatedMeans) {
     struct Case {
-        int sizeA, sizeB, red;  // the second region is redder by `red`
+        int sizeA, sizeB, red, green, blue, chin;  // chin 1: the second region is in the head
         bool joined;
     };
-    for (const Case& c : {Case{5000, 3500, 1, false}, Case{4500, 3499, 59, true}, Case{4500, 3499, 60, false}}) {
+    for (const Case& c : {Case{5000, 3500, 101, 100, 100, 0, false}, Case{4500, 3499, 159, 100, 100, 0, true},
+                          Case{4500, 3499, 160, 100, 100, 0, false}, Case{20, 30, 100, 105, 96, 1, true},
+                          Case{20, 30, 100, 106, 96, 1, false}}) {
+        SCOPED_TRACE(testing::Message() << c.sizeA << "+" << c.sizeB << " colour " << c.red << " " << c.green);
         Forest f;
-        const int a = f.Add(c.sizeA, 100, 100, 100), b = f.Add(c.sizeB, 100 + c.red, 100, 100);
+        const int a = f.Add(c.sizeA, 100, 100, 100), b = f.Add(c.sizeB, c.red, c.green, c.blue);
+        if (c.chin) f.nodes[b].sumB += 29;  // mean blue 96.97 counts as 96
         f.Connect(a, b);
-        MergeByColour(f.nodes.data(), &f.count, f.edges.data(), 1, 0);
-        EXPECT_EQ(f.Joined(a, b), c.joined) << c.sizeA << "+" << c.sizeB << " red " << c.red;
-    }
-}
-
-TEST(MergeByColourTest, HeadRegionsJoinOnlyBelowDifference10OfTruncatedMeans) {
-    for (int diff : {9, 10}) {
-        Forest f;
-        const int a = f.Add(20, 100, 100, 100), b = f.Add(30, 100, 100 + diff - 4, 96);
-        f.nodes[b].sumB += 29;  // mean blue 96.97 counts as 96
-        f.Connect(a, b);
-        MergeByColour(f.nodes.data(), &f.count, f.edges.data(), 1, b);  // a lies above the chin
-        EXPECT_EQ(f.Joined(a, b), diff < 10) << diff;
+        MergeByColour(f.nodes.data(), &f.count, f.edges.data(), 1, c.chin ? b : 0);  // a lies above the chin
+        EXPECT_EQ(f.Joined(a, b), c.joined);
     }
 }
 
