@@ -45,7 +45,7 @@ TEST(WidthStepTest, StepGrowsWithTheWidth) {
     for (const auto& c : cases) EXPECT_EQ(PaddedWidth(c[0]), c[1]) << c[0];
 }
 
-TEST_F(LoadPictureTest, BmpFillsTheRecord) {
+TEST_F(LoadPictureTest, BmpFillsTheRecordAndAFailedLoadClearsIt) {
     ASSERT_EQ(LoadBmp("photo.bmp"), 1);
     EXPECT_EQ(record.width, 8);
     EXPECT_EQ(record.height, 3);
@@ -53,6 +53,11 @@ TEST_F(LoadPictureTest, BmpFillsTheRecord) {
     ASSERT_NE(record.pixels, nullptr);
     EXPECT_EQ(0, std::memcmp(record.pixels, PatternPixel(0, 0).data(), 3));
     EXPECT_STREQ(record.name, "photo.bmp");
+    testing_support::WriteBytes(dir.File("broken.bmp"), Bytes(20, 0));
+    EXPECT_EQ(Load("broken.bmp"), 0);
+    ExpectCleared();
+    ClearImageRecord(&record);  // clearing twice is harmless
+    ExpectCleared();
 }
 
 TEST_F(LoadPictureTest, ReaderIsChosenByExtensionAnywhereInThePath) {
@@ -83,55 +88,41 @@ TEST_F(LoadPictureTest, JpegDataUnderABmpNameIsReadAsJpeg) {
 }
 
 TEST_F(LoadPictureTest, APictureOverTheLimitIsMeasuredNotDecoded) {
-    testing_support::WriteBytes(dir.File("big.jpg"), JpegHeaderOnly(2001, 1000, 3, true));
-    std::wstring path = Wide(dir.File("big.jpg"));
+    auto load = [this](const std::string& name, const Bytes& bytes, long limit) {
+        testing_support::WriteBytes(dir.File(name), bytes);
+        return LoadPicture(Wide(dir.File(name)).c_str(), Wide(name).c_str(), &record, limit);
+    };
     // 2001 pixels pad to 2016: 2016 x 1000 x 3 bytes.
-    ASSERT_EQ(LoadPicture(path.c_str(), L"big.jpg", &record, 6000000), LOAD_TOO_LARGE);
+    ASSERT_EQ(load("big.jpg", JpegHeaderOnly(2001, 1000, 3, true), 6000000), LOAD_TOO_LARGE);
     EXPECT_EQ(record.width, 2016);
     EXPECT_EQ(record.height, 1000);
     EXPECT_EQ(record.byteSize, 6048000);
     EXPECT_EQ(record.pixels, nullptr);
     EXPECT_STREQ(record.name, "big.jpg");
-    testing_support::WriteBytes(dir.File("big.bmp"), MakeBmp(1000, 700));  // pads to 1008
-    EXPECT_EQ(LoadPicture(Wide(dir.File("big.bmp")).c_str(), L"big.bmp", &record, 2116799), LOAD_TOO_LARGE);
+    EXPECT_EQ(load("big.bmp", MakeBmp(1000, 700), 2116799), LOAD_TOO_LARGE);  // pads to 1008
     EXPECT_EQ(record.byteSize, 2116800);
-    EXPECT_EQ(LoadPicture(Wide(dir.File("big.bmp")).c_str(), L"big.bmp", &record, 2116800), LOAD_OK)
-        << "exactly at the limit is accepted";
+    EXPECT_EQ(load("big.bmp", MakeBmp(1000, 700), 2116800), LOAD_OK) << "exactly at the limit is accepted";
     // A file whose header cannot be read fails as before, limit or not.
-    testing_support::WriteBytes(dir.File("broken.jpg"), Bytes{0xFF, 0xD8, 0x00});
-    EXPECT_EQ(LoadPicture(Wide(dir.File("broken.jpg")).c_str(), L"broken.jpg", &record, 6000000), LOAD_FAILED);
+    EXPECT_EQ(load("broken.jpg", Bytes{0xFF, 0xD8, 0x00}, 6000000), LOAD_FAILED);
     ExpectCleared();
 }
 
-TEST_F(LoadPictureTest, FailedLoadClearsAPreviouslyLoadedRecord) {
-    ASSERT_EQ(LoadBmp("photo.bmp"), 1);
-    testing_support::WriteBytes(dir.File("broken.bmp"), Bytes(20, 0));
-    EXPECT_EQ(Load("broken.bmp"), 0);
-    ExpectCleared();
-    ClearImageRecord(&record);  // clearing twice is harmless
-    ExpectCleared();
-}
-
-TEST_F(LoadPictureTest, NonAsciiPathsOpenAndNamesStayUtf8) {
+TEST_F(LoadPictureTest, NonAsciiPathsOpenAndLongNamesAreCutOnACharacterBoundary) {
     testing_support::WriteBytes(dir.File("f\xC3\xB6to \xE2\x82\xAC.bmp"), MakeBmp(4, 4));
-    std::wstring path = Wide(dir.path()) + L"/f\u00F6to \u20AC.bmp";
+    const std::wstring path = Wide(dir.path()) + L"/f\u00F6to \u20AC.bmp";
     ASSERT_EQ(LoadPicture(path.c_str(), L"f\u00F6to \u20AC.bmp", &record), 1);
     EXPECT_STREQ(record.name, "f\xC3\xB6to \xE2\x82\xAC.bmp");
-}
-
-TEST_F(LoadPictureTest, LongNamesAreCutOnACharacterBoundaryAndStayTerminated) {
-    testing_support::WriteBytes(dir.File("p.bmp"), MakeBmp(4, 4));
-    std::wstring path = Wide(dir.File("p.bmp"));
-    // 300 one-byte characters: 254 fit before the terminator.
-    ASSERT_EQ(LoadPicture(path.c_str(), std::wstring(300, L'a').c_str(), &record), 1);
-    EXPECT_EQ(std::string(record.name), std::string(254, 'a'));
-    // 128 two-byte characters: 127 fit (254 bytes).
-    ASSERT_EQ(LoadPicture(path.c_str(), std::wstring(128, L'\u00E9').c_str(), &record), 1);
-    EXPECT_EQ(std::strlen(record.name), 254u);
-    // 100 three-byte characters: 84 fit (252 bytes); the 85th would reach the terminator.
-    ASSERT_EQ(LoadPicture(path.c_str(), std::wstring(100, L'\u20AC').c_str(), &record), 1);
-    EXPECT_EQ(std::strlen(record.name), 252u);
-    EXPECT_EQ(static_cast<unsigned char>(record.name[249]), 0xE2);
+    // 254 bytes fit before the terminator: 254 one-byte, 127 two-byte or 84 three-byte characters.
+    const struct {
+        wchar_t ch;
+        size_t charBytes, fit;
+    } cases[] = {{L'a', 1, 254}, {L'\u00E9', 2, 254}, {L'\u20AC', 3, 252}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.charBytes);
+        ASSERT_EQ(LoadPicture(path.c_str(), std::wstring(300, c.ch).c_str(), &record), 1);
+        EXPECT_EQ(std::strlen(record.name), c.fit);
+        EXPECT_EQ(record.name[c.fit - c.charBytes], record.name[0]) << "the last character is whole";
+    }
 }
 
 }  // namespace

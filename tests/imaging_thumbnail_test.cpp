@@ -1,6 +1,3 @@
-// Thumbnails for the picture chooser: a file shows one exactly when it opens,
-// in its own colours and the right way up, and no header makes reading one
-// expensive.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -51,7 +48,7 @@ long ChildPeakMegabytes(const std::function<void()>& work) {
     return usage.ru_maxrss / 1024;
 }
 
-TEST_F(ThumbnailTest, ASmallBitmapComesBackUprightPixelForPixel) {
+TEST_F(ThumbnailTest, ASmallBitmapComesBackUprightAndLargeOnesShrinkKeepingTheirAspect) {
     Thumbnail t;
     Read(Put("p.bmp", MakeBmp(5, 3)), &t);
     ASSERT_NE(nullptr, t.pixels);
@@ -59,18 +56,14 @@ TEST_F(ThumbnailTest, ASmallBitmapComesBackUprightPixelForPixel) {
     ASSERT_EQ(3, t.height);
     for (int y = 0; y < 3; y++)
         for (int x = 0; x < 5; x++) EXPECT_EQ(0, memcmp(t.At(x, y), PatternPixel(x, y).data(), 3)) << x << "," << y;
-}
-
-TEST_F(ThumbnailTest, LargePicturesShrinkIntoTheBoxKeepingTheirAspect) {
-    Thumbnail wide, tall;
-    Read(Put("wide.bmp", MakeBmp(400, 100)), &wide);
-    Read(Put("tall.bmp", MakeBmp(90, 330)), &tall);
-    ASSERT_NE(nullptr, wide.pixels);
-    ASSERT_NE(nullptr, tall.pixels);
-    EXPECT_EQ(140, wide.width);
-    EXPECT_EQ(35, wide.height);
-    EXPECT_EQ(30, tall.width);
-    EXPECT_EQ(110, tall.height);
+    const int cases[][4] = {{400, 100, 140, 35}, {90, 330, 30, 110}};
+    for (const auto& c : cases) {
+        Thumbnail big;
+        Read(Put("big.bmp", MakeBmp(c[0], c[1])), &big);
+        ASSERT_NE(nullptr, big.pixels);
+        EXPECT_EQ(c[2], big.width);
+        EXPECT_EQ(c[3], big.height);
+    }
 }
 
 TEST_F(ThumbnailTest, GreyAndCmykJpegsShowTheColoursTheyOpenIn) {
@@ -85,30 +78,25 @@ TEST_F(ThumbnailTest, GreyAndCmykJpegsShowTheColoursTheyOpenIn) {
                           {"cmyk.jpg", 4, JCS_CMYK, JCS_CMYK, true, 200},
                           {"ycck.jpg", 4, JCS_CMYK, JCS_YCCK, false, 60}};
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         Bytes samples(static_cast<size_t>(48) * 40 * c.components, c.sample);
         ASSERT_TRUE(WriteRawJpeg(dir.File(c.name), 48, 40, c.components, c.in, c.stored, c.adobe, samples));
         ImageRecord record{};
-        ASSERT_EQ(LOAD_OK, LoadPicture(Wide(dir.File(c.name)).c_str(), L"x", &record)) << c.name;
+        ASSERT_EQ(LOAD_OK, LoadPicture(Wide(dir.File(c.name)).c_str(), L"x", &record));
         Thumbnail t;
         Read(Wide(dir.File(c.name)), &t);
-        ASSERT_NE(nullptr, t.pixels) << c.name;
-        for (int ch = 0; ch < 3; ch++) EXPECT_NEAR(record.pixels[ch], t.At(20, 20)[ch], 2) << c.name;
+        ASSERT_NE(nullptr, t.pixels);
+        for (int ch = 0; ch < 3; ch++) EXPECT_NEAR(record.pixels[ch], t.At(20, 20)[ch], 2);
         ClearImageRecord(&record);
     }
 }
 
-// Whatever the file, the chooser shows a picture for it exactly when opening it
-// gives a picture.
 TEST_F(ThumbnailTest, AFileShowsAThumbnailExactlyWhenItOpens) {
-    Bytes topDown = MakeBmp(8, 6);
+    Bytes topDown = MakeBmp(8, 6), bits32 = topDown, sizeOff = topDown, palette = topDown, rowsMissing = topDown;
     PutU32(topDown, kHeight, static_cast<uint32_t>(-6));
-    Bytes bits32 = MakeBmp(8, 6);
     PutU16(bits32, kBitCount, 32);
-    Bytes sizeOff = MakeBmp(8, 6);
     PutU32(sizeOff, kFileSize, static_cast<uint32_t>(sizeOff.size() + 1));
-    Bytes palette = MakeBmp(8, 6);
     PutU32(palette, kColoursUsed, 2);
-    Bytes rowsMissing = MakeBmp(8, 6);
     rowsMissing.erase(rowsMissing.end() - 30, rowsMissing.end());
     FixFileSize(rowsMissing);
     Bytes pixels(320 * 240 * 3);
@@ -141,13 +129,12 @@ TEST_F(ThumbnailTest, AFileShowsAThumbnailExactlyWhenItOpens) {
 
 TEST_F(ThumbnailTest, AbsurdHeadersCostNeitherMemoryNorAPicture) {
     const std::wstring huge = Put("huge.jpg", JpegHeaderOnly(8128, 8128, 3, true));
-    const std::wstring tooHuge = Put("too-huge.jpg", JpegHeaderOnly(11585, 11585, 3, true));
-    const std::wstring cmyk = Put("cmyk.jpg", JpegHeaderOnly(8128, 8128, 4, true));
     const long base = ChildPeakMegabytes([] {});
-    for (const std::wstring* path : {&huge, &tooHuge, &cmyk}) {
+    for (const std::wstring& path : {huge, Put("too-huge.jpg", JpegHeaderOnly(11585, 11585, 3, true)),
+                                     Put("cmyk.jpg", JpegHeaderOnly(8128, 8128, 4, true))}) {
         long peak = ChildPeakMegabytes([&] {
             Thumbnail t;
-            Read(*path, &t);
+            Read(path, &t);
         });
         EXPECT_LT(peak - base, 100) << "megabytes for a header of a few bytes";
     }

@@ -15,21 +15,15 @@
 
 namespace {
 
-struct TestPicture {
-    int width = 1, height = 1;
-    int colorType = PNG_COLOR_TYPE_RGBA;
-    int bitDepth = 8;
-    std::vector<std::vector<uint8_t>> rows;  // packed as libpng expects
-    std::vector<png_color> palette;
-    std::vector<uint8_t> paletteAlpha;
-};
+using Rows = std::vector<std::vector<uint8_t>>;  // packed as libpng expects
 
 void AppendBytes(png_structp png, png_bytep data, png_size_t n) {
     auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
     out->insert(out->end(), data, data + n);
 }
 
-std::vector<uint8_t> EncodePng(const TestPicture& pic) {
+std::vector<uint8_t> EncodePng(int width, int colorType, const Rows& rows, int bitDepth = 8,
+                               std::vector<png_color> palette = {}, std::vector<uint8_t> paletteAlpha = {}) {
     std::vector<uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -39,13 +33,12 @@ std::vector<uint8_t> EncodePng(const TestPicture& pic) {
         return {};
     }
     png_set_write_fn(png, &out, AppendBytes, nullptr);
-    png_set_IHDR(png, info, pic.width, pic.height, pic.bitDepth, pic.colorType, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, width, (png_uint_32)rows.size(), bitDepth, colorType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!pic.palette.empty()) png_set_PLTE(png, info, pic.palette.data(), (int)pic.palette.size());
-    if (!pic.paletteAlpha.empty())
-        png_set_tRNS(png, info, pic.paletteAlpha.data(), (int)pic.paletteAlpha.size(), nullptr);
+    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), (int)palette.size());
+    if (!paletteAlpha.empty()) png_set_tRNS(png, info, paletteAlpha.data(), (int)paletteAlpha.size(), nullptr);
     png_write_info(png, info);
-    for (const auto& row : pic.rows) png_write_row(png, row.data());
+    for (const auto& row : rows) png_write_row(png, row.data());
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
@@ -53,10 +46,7 @@ std::vector<uint8_t> EncodePng(const TestPicture& pic) {
 
 // 2 x 1 RGBA: a translucent blue-grey pixel and an opaque red one.
 std::vector<uint8_t> RgbaPng() {
-    TestPicture s;
-    s.width = 2;
-    s.rows = {{10, 20, 30, 40, 255, 0, 0, 255}};
-    return EncodePng(s);
+    return EncodePng(2, PNG_COLOR_TYPE_RGBA, {{10, 20, 30, 40, 255, 0, 0, 255}});
 }
 
 struct Imaging {
@@ -72,12 +62,16 @@ struct Imaging {
         if (factory) factory->Release();
         CoUninitialize();
     }
+    IImage* Image(const std::vector<uint8_t>& png) {
+        IImage* image = nullptr;
+        EXPECT_EQ(factory->CreateImageFromBuffer(png.data(), (UINT)png.size(), 0, &image), S_OK);
+        return image;
+    }
     // The image decoded to 32-bit ARGB at its own size, as B, G, R, A bytes.
     std::vector<uint8_t> Pixels(const std::vector<uint8_t>& png, UINT* w = nullptr, UINT* h = nullptr, UINT scaleW = 0,
                                 UINT scaleH = 0) {
-        IImage* image = nullptr;
-        if (factory->CreateImageFromBuffer(png.data(), (UINT)png.size(), BufferDisposalFlagNone, &image) != S_OK)
-            return {};
+        IImage* image = Image(png);
+        if (!image) return {};
         IBitmapImage* bitmap = nullptr;
         HRESULT hr = factory->CreateBitmapFromImage(image, scaleW, scaleH, PixelFormat32bppARGB,
                                                     InterpolationHintBilinear, &bitmap);
@@ -102,48 +96,29 @@ struct Imaging {
 // ---------------------------------------------------------------------------
 // Decoding
 
-TEST(ImagingDecode, RgbaPngBecomesBgraBytes) {
+TEST(ImagingDecode, EveryColourTypeBecomesBgraBytes) {
+    const int grey = PNG_COLOR_TYPE_GRAY;
+    struct Case {
+        UINT width;
+        std::vector<uint8_t> png, bgra;
+    } cases[] = {
+        {2, RgbaPng(), {30, 20, 10, 40, 0, 0, 255, 255}},
+        // The palette's third entry has no alpha entry: opaque.
+        {3,
+         EncodePng(3, PNG_COLOR_TYPE_PALETTE, {{0, 1, 2}}, 8, {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}}, {0, 128}),
+         {0, 0, 255, 0, 0, 255, 0, 128, 255, 0, 0, 255}},
+        {2, EncodePng(2, grey, {{77, 200}}), {77, 77, 77, 255, 200, 200, 200, 255}},
+        {2, EncodePng(2, grey, {{0xF0}}, 4), {255, 255, 255, 255, 0, 0, 0, 255}},  // 15 then 0
+        {2, EncodePng(2, grey, {{0x12, 0x34, 0xFF, 0xFF}}, 16), {0x12, 0x12, 0x12, 255, 255, 255, 255, 255}},
+    };
     Imaging im;
-    UINT w = 0, h = 0;
-    std::vector<uint8_t> px = im.Pixels(RgbaPng(), &w, &h);
-    ASSERT_EQ(px.size(), 8u);
-    EXPECT_EQ(w, 2u);
-    EXPECT_EQ(h, 1u);
-    EXPECT_EQ(px, (std::vector<uint8_t>{30, 20, 10, 40, 0, 0, 255, 255}));
-}
-
-TEST(ImagingDecode, PalettePngTakesItsTransparencyAsAlpha) {
-    TestPicture s;
-    s.width = 3;
-    s.colorType = PNG_COLOR_TYPE_PALETTE;
-    s.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-    s.paletteAlpha = {0, 128};
-    s.rows = {{0, 1, 2}};
-    Imaging im;
-    std::vector<uint8_t> px = im.Pixels(EncodePng(s));
-    ASSERT_EQ(px.size(), 12u);
-    EXPECT_EQ(px[3], 0);
-    EXPECT_EQ(px[5], 255);  // green
-    EXPECT_EQ(px[7], 128);
-    EXPECT_EQ(px[8], 255);  // blue, opaque: no alpha entry
-    EXPECT_EQ(px[11], 255);
-}
-
-TEST(ImagingDecode, GreyPngsBecomeOpaqueGrey) {
-    TestPicture grey8;
-    grey8.width = 2;
-    grey8.colorType = PNG_COLOR_TYPE_GRAY;
-    grey8.rows = {{77, 200}};
-    TestPicture grey4 = grey8;
-    grey4.bitDepth = 4;
-    grey4.rows = {{0xF0}};  // 15 then 0: white then black
-    TestPicture grey16 = grey8;
-    grey16.bitDepth = 16;
-    grey16.rows = {{0x12, 0x34, 0xFF, 0xFF}};
-    Imaging im;
-    EXPECT_EQ(im.Pixels(EncodePng(grey8)), (std::vector<uint8_t>{77, 77, 77, 255, 200, 200, 200, 255}));
-    EXPECT_EQ(im.Pixels(EncodePng(grey4)), (std::vector<uint8_t>{255, 255, 255, 255, 0, 0, 0, 255}));
-    EXPECT_EQ(im.Pixels(EncodePng(grey16)), (std::vector<uint8_t>{0x12, 0x12, 0x12, 255, 255, 255, 255, 255}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        UINT w = 0, h = 0;
+        EXPECT_EQ(im.Pixels(c.png, &w, &h), c.bgra);
+        EXPECT_EQ(w, c.width);
+        EXPECT_EQ(h, 1u);
+    }
 }
 
 TEST(ImagingDecode, DamagedOrForeignBytesAreRefused) {
@@ -153,8 +128,9 @@ TEST(ImagingDecode, DamagedOrForeignBytesAreRefused) {
     flipped[40] ^= 0x55;  // inside IDAT: its checksum no longer matches
     std::vector<uint8_t> headerOnly(good.begin(), good.begin() + 8);
     std::vector<uint8_t> text(64, 'x');
+    std::vector<uint8_t> oversized = EncodePng(20000, PNG_COLOR_TYPE_GRAY, {std::vector<uint8_t>(20000, 0)});
     Imaging im;
-    for (const auto* bytes : {&truncated, &flipped, &headerOnly, &text}) {
+    for (const auto* bytes : {&truncated, &flipped, &headerOnly, &text, &oversized}) {
         IImage* image = reinterpret_cast<IImage*>(1);
         EXPECT_EQ(im.factory->CreateImageFromBuffer(bytes->data(), (UINT)bytes->size(), 0, &image), E_FAIL);
         EXPECT_EQ(image, nullptr);
@@ -163,31 +139,7 @@ TEST(ImagingDecode, DamagedOrForeignBytesAreRefused) {
     EXPECT_NE(im.factory->CreateImageFromBuffer(nullptr, 10, 0, &image), S_OK);
 }
 
-TEST(ImagingDecode, OversizedPicturesAreRefused) {
-    TestPicture s;
-    s.width = 20000;
-    s.colorType = PNG_COLOR_TYPE_GRAY;
-    s.rows = {std::vector<uint8_t>(20000, 0)};
-    std::vector<uint8_t> bytes = EncodePng(s);
-    Imaging im;
-    IImage* image = nullptr;
-    EXPECT_EQ(im.factory->CreateImageFromBuffer(bytes.data(), (UINT)bytes.size(), 0, &image), E_FAIL);
-}
-
-TEST(ImagingDecode, ImageInfoGivesSizeAndArgbFormat) {
-    Imaging im;
-    std::vector<uint8_t> png = RgbaPng();
-    IImage* image = nullptr;
-    ASSERT_EQ(im.factory->CreateImageFromBuffer(png.data(), (UINT)png.size(), 0, &image), S_OK);
-    ImageInfo info{};
-    EXPECT_EQ(image->GetImageInfo(&info), S_OK);
-    EXPECT_EQ(info.Width, 2u);
-    EXPECT_EQ(info.Height, 1u);
-    EXPECT_EQ(info.PixelFormat, PixelFormat32bppARGB);
-    image->Release();
-}
-
-TEST(ImagingDecode, ImagesLoadFromFiles) {
+TEST(ImagingDecode, ImagesLoadFromFilesWithTheirSizeAndArgbFormat) {
     testing_support::TempDir dir;
     std::vector<uint8_t> png = RgbaPng();
     testing_support::WriteBytes(dir.File("pic.png"), std::vector<unsigned char>(png.begin(), png.end()));
@@ -197,8 +149,10 @@ TEST(ImagingDecode, ImagesLoadFromFiles) {
     IImage* image = nullptr;
     ASSERT_EQ(im.factory->CreateImageFromFile(path.c_str(), &image), S_OK);
     ImageInfo info{};
-    image->GetImageInfo(&info);
+    EXPECT_EQ(image->GetImageInfo(&info), S_OK);
     EXPECT_EQ(info.Width, 2u);
+    EXPECT_EQ(info.Height, 1u);
+    EXPECT_EQ(info.PixelFormat, PixelFormat32bppARGB);
     image->Release();
     std::wstring missing = path + L".absent";
     EXPECT_TRUE(FAILED(im.factory->CreateImageFromFile(missing.c_str(), &image)));
@@ -224,11 +178,7 @@ TEST(ImagingService, CoCreateInstanceServesOnlyTheImagingFactory) {
 }
 
 TEST(ImagingService, BitmapsAreMadeAtTheRequestedOrNaturalSize) {
-    TestPicture s;
-    s.width = 4;
-    s.height = 4;
-    s.rows.assign(4, std::vector<uint8_t>(16, 255));
-    std::vector<uint8_t> png = EncodePng(s);
+    std::vector<uint8_t> png = EncodePng(4, PNG_COLOR_TYPE_RGBA, Rows(4, std::vector<uint8_t>(16, 255)));
     Imaging im;
     UINT w = 0, h = 0;
     EXPECT_EQ(im.Pixels(png, &w, &h, 10, 3).size(), 10u * 3 * 4);
@@ -241,9 +191,8 @@ TEST(ImagingService, BitmapsAreMadeAtTheRequestedOrNaturalSize) {
 
 TEST(ImagingService, LockBitsGivesOneLockOfArgbRowsAtATime) {
     Imaging im;
-    std::vector<uint8_t> png = RgbaPng();
-    IImage* image = nullptr;
-    ASSERT_EQ(im.factory->CreateImageFromBuffer(png.data(), (UINT)png.size(), 0, &image), S_OK);
+    IImage* image = im.Image(RgbaPng());
+    ASSERT_NE(image, nullptr);
     IBitmapImage* bitmap = nullptr;
     ASSERT_EQ(im.factory->CreateBitmapFromImage(image, 0, 0, PixelFormat32bppARGB, 0, &bitmap), S_OK);
     image->Release();
@@ -266,11 +215,9 @@ TEST(ImagingService, LockBitsGivesOneLockOfArgbRowsAtATime) {
 
 TEST(ImagingScale, TransparentNeighboursDoNotDarkenOpaqueEdges) {
     // Opaque white beside fully transparent black.
-    TestPicture s;
-    s.width = 2;
-    s.rows = {{255, 255, 255, 255, 0, 0, 0, 0}};
     Imaging im;
-    std::vector<uint8_t> px = im.Pixels(EncodePng(s), nullptr, nullptr, 8, 1);
+    std::vector<uint8_t> px =
+        im.Pixels(EncodePng(2, PNG_COLOR_TYPE_RGBA, {{255, 255, 255, 255, 0, 0, 0, 0}}), nullptr, nullptr, 8, 1);
     ASSERT_EQ(px.size(), 32u);
     int partlyCovered = 0;
     for (int x = 0; x < 8; x++) {
@@ -287,12 +234,8 @@ TEST(ImagingScale, TransparentNeighboursDoNotDarkenOpaqueEdges) {
 }
 
 TEST(ImagingScale, OpaqueGradientsInterpolateBetweenNeighbours) {
-    TestPicture s;
-    s.width = 2;
-    s.colorType = PNG_COLOR_TYPE_GRAY;
-    s.rows = {{0, 200}};
     Imaging im;
-    std::vector<uint8_t> px = im.Pixels(EncodePng(s), nullptr, nullptr, 4, 1);
+    std::vector<uint8_t> px = im.Pixels(EncodePng(2, PNG_COLOR_TYPE_GRAY, {{0, 200}}), nullptr, nullptr, 4, 1);
     ASSERT_EQ(px.size(), 16u);
     EXPECT_EQ(px[0], 0);
     EXPECT_NEAR(px[4], 50, 1);
@@ -321,13 +264,10 @@ struct WhiteCanvas {
     }
 };
 
-TEST(ImagingDraw, ImageIsScaledIntoTheRectangleAndBlendedByAlpha) {
-    TestPicture s;
-    s.rows = {{255, 0, 0, 128}};
-    std::vector<uint8_t> png = EncodePng(s);
+TEST(ImagingDraw, ImageOrPartOfItIsScaledIntoTheRectangleAndBlendedByAlpha) {
     Imaging im;
-    IImage* image = nullptr;
-    ASSERT_EQ(im.factory->CreateImageFromBuffer(png.data(), (UINT)png.size(), 0, &image), S_OK);
+    IImage* image = im.Image(EncodePng(1, PNG_COLOR_TYPE_RGBA, {{255, 0, 0, 128}}));
+    ASSERT_NE(image, nullptr);
     WhiteCanvas c(4, 4);
     RECT dst{1, 1, 3, 3};
     EXPECT_EQ(image->Draw(c.dc, &dst, nullptr), S_OK);
@@ -338,26 +278,18 @@ TEST(ImagingDraw, ImageIsScaledIntoTheRectangleAndBlendedByAlpha) {
     EXPECT_EQ(GetPixel(c.dc, 0, 1), RGB(255, 255, 255));
     EXPECT_NE(image->Draw(nullptr, &dst, nullptr), S_OK);
     image->Release();
-}
 
-TEST(ImagingDraw, SourceRectangleDrawsPartOfTheImage) {
-    Imaging im;
-    std::vector<uint8_t> png = RgbaPng();
-    IImage* image = nullptr;
-    ASSERT_EQ(im.factory->CreateImageFromBuffer(png.data(), (UINT)png.size(), 0, &image), S_OK);
-    WhiteCanvas c(2, 2);
-    RECT dst{0, 0, 2, 2}, src{1, 0, 2, 1};
-    EXPECT_EQ(image->Draw(c.dc, &dst, &src), S_OK);
+    image = im.Image(RgbaPng());  // a source rectangle draws part of the image: its red pixel
+    ASSERT_NE(image, nullptr);
+    RECT whole{0, 0, 4, 4}, src{1, 0, 2, 1};
+    EXPECT_EQ(image->Draw(c.dc, &whole, &src), S_OK);
     EXPECT_EQ(GetPixel(c.dc, 0, 0), RGB(255, 0, 0));
-    EXPECT_EQ(GetPixel(c.dc, 1, 1), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(c.dc, 3, 3), RGB(255, 0, 0));
     image->Release();
 }
 
 TEST(ImagingIcons, LoadIconDecodesThePngAndDrawIconBlendsIt) {
-    TestPicture s;
-    s.width = 2;
-    s.rows = {{0, 255, 0, 255, 0, 0, 255, 0}};  // opaque green, then nothing
-    std::vector<uint8_t> png = EncodePng(s);
+    std::vector<uint8_t> png = EncodePng(2, PNG_COLOR_TYPE_RGBA, {{0, 255, 0, 255, 0, 0, 255, 0}});  // green, nothing
     platform::BinaryResource binaries[] = {{RT_ICON, 101, png.data(), png.size()}};
     platform::ResourceModule module{};
     module.binaries = binaries;

@@ -1,7 +1,7 @@
-// The window manager and message loop under the headless backend: timers on the
-// virtual clock, delivery order, stylus routing and capture, modal loops, quitting.
+// The headless window manager, message loop, script parser, registry and text.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +12,7 @@
 namespace {
 
 using platform::ScriptCommand;
+using SC = ScriptCommand;
 
 std::vector<std::string> g_log;
 
@@ -23,21 +24,17 @@ LRESULT LoggingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
             return 0;
         case WM_LBUTTONDOWN:
         case WM_MOUSEMOVE:
-        case WM_LBUTTONUP:
-            g_log.push_back(std::string(m == WM_LBUTTONDOWN ? "down "
-                                        : m == WM_MOUSEMOVE ? "move "
-                                                            : "up ") +
-                            std::to_string((short)LOWORD(l)) + "," + std::to_string((short)HIWORD(l)));
+        case WM_LBUTTONUP: {
+            const char* what = m == WM_LBUTTONDOWN ? "down " : m == WM_MOUSEMOVE ? "move " : "up ";
+            g_log.push_back(what + std::to_string((short)LOWORD(l)) + "," + std::to_string((short)HIWORD(l)));
             if (m == WM_LBUTTONDOWN) SetCapture(h);
             if (m == WM_LBUTTONUP) ReleaseCapture();
             return 0;
-        case WM_PAINT: {
-            g_log.push_back("paint");
-            PAINTSTRUCT ps;
-            BeginPaint(h, &ps);
-            EndPaint(h, &ps);
-            return 0;
         }
+        case WM_PAINT:
+            g_log.push_back("paint");
+            ValidateRect(h, nullptr);
+            return 0;
         case WM_USER:
             g_log.push_back("user " + std::to_string(w));
             return 0;
@@ -47,6 +44,19 @@ LRESULT LoggingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
         default:
             return DefWindowProc(h, m, w, l);
     }
+}
+
+ScriptCommand Call(std::function<void()> fn) {
+    ScriptCommand c(ScriptCommand::Call);
+    c.call = std::move(fn);
+    return c;
+}
+
+void Register(const wchar_t* name, WNDPROC proc) {
+    WNDCLASS wc{};
+    wc.lpfnWndProc = proc;
+    wc.lpszClassName = name;
+    RegisterClass(&wc);
 }
 
 class LoopTest : public ::testing::Test {
@@ -59,10 +69,7 @@ protected:
         o.configDir = dir.path();
         o.script = std::move(script);
         ASSERT_TRUE(platform::Initialize(o));
-        WNDCLASS wc{};
-        wc.lpfnWndProc = LoggingProc;
-        wc.lpszClassName = L"LoopTest";
-        RegisterClass(&wc);
+        Register(L"LoopTest", LoggingProc);
         window = CreateWindow(L"LoopTest", L"Loop", WS_VISIBLE, 0, 52, 480, 640, nullptr, nullptr, nullptr, nullptr);
     }
     int Run() {
@@ -74,10 +81,10 @@ protected:
         return (int)msg.wParam;
     }
     void TearDown() override { platform::Shutdown(); }
-    std::vector<std::string> Without(const std::string& prefix) {
+    static std::vector<std::string> Unpainted() {
         std::vector<std::string> out;
         for (auto& s : g_log)
-            if (s.rfind(prefix, 0) != 0) out.push_back(s);
+            if (s != "paint") out.push_back(s);
         return out;
     }
     testing_support::TempDir dir;
@@ -92,42 +99,33 @@ TEST_F(LoopTest, TimersFireInOrderOnVirtualTimeAndKillStopsThem) {
     Run();
     EXPECT_EQ((std::vector<std::string>{"timer 7 at 30", "timer 1 at 100", "timer 2 at 100", "timer 1 at 200",
                                         "timer 2 at 200"}),
-              Without("paint"));
+              Unpainted());
 }
 
 TEST_F(LoopTest, RestartingATimerBeginsAFullPeriod) {
-    ScriptCommand restart(ScriptCommand::Call);
-    restart.call = [this] { SetTimer(window, 1, 100, nullptr); };
-    Start({ScriptCommand(ScriptCommand::Wait, 60), restart, ScriptCommand(ScriptCommand::Wait, 120)});
+    Start({SC(SC::Wait, 60), Call([this] { SetTimer(window, 1, 100, nullptr); }), SC(SC::Wait, 120)});
     SetTimer(window, 1, 100, nullptr);
     Run();
-    EXPECT_EQ((std::vector<std::string>{"timer 1 at 160"}), Without("paint"));
+    EXPECT_EQ((std::vector<std::string>{"timer 1 at 160"}), Unpainted());
 }
 
 TEST_F(LoopTest, PostedMessagesComeBeforePaintingAndPaintingBeforeTimers) {
     Start({});
     SetTimer(window, 1, 1, nullptr);
-    ScriptCommand go(ScriptCommand::Wait, 5);
     InvalidateRect(window, nullptr, FALSE);
     PostMessage(window, WM_USER, 1, 0);
     PostMessage(window, WM_USER, 2, 0);
     MSG msg;
-    std::vector<UINT> order;
     // Nothing is due on the clock yet: posted, then paint.
-    for (int i = 0; i < 3 && PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE); i++) {
-        order.push_back(msg.message);
-        DispatchMessage(&msg);
-    }
-    EXPECT_EQ((std::vector<UINT>{WM_USER, WM_USER, WM_PAINT}), order);
+    for (int i = 0; i < 3 && PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE); i++) DispatchMessage(&msg);
     EXPECT_EQ((std::vector<std::string>{"user 1", "user 2", "paint"}), g_log);
 }
 
 TEST_F(LoopTest, CaptureKeepsTheStylusWithTheWindowOutsideIt) {
-    Start({ScriptCommand(ScriptCommand::Press, 100, 152), ScriptCommand(ScriptCommand::Move, 600, 900),
-           ScriptCommand(ScriptCommand::Release, 600, 900), ScriptCommand(ScriptCommand::Move, 120, 160)});
+    Start({SC(SC::Press, 100, 152), SC(SC::Move, 600, 900), SC(SC::Release, 600, 900), SC(SC::Move, 120, 160)});
     Run();
     // Client coordinates: the window's client area starts 52 pixels down.
-    EXPECT_EQ((std::vector<std::string>{"down 100,100", "move 600,848", "up 600,848"}), Without("paint"))
+    EXPECT_EQ((std::vector<std::string>{"down 100,100", "move 600,848", "up 600,848"}), Unpainted())
         << "no hover after the stylus is lifted";
 }
 
@@ -135,13 +133,12 @@ TEST_F(LoopTest, AModalDialogDisablesItsOwnerAndWmQuitEndsEveryLoop) {
     static const platform::DialogResource dialogs[] = {{5, WS_POPUP, 0, 0, 0, 0, L"Box", nullptr, 0, nullptr, 0}};
     static const platform::ResourceModule module = {nullptr, 0, nullptr, 0, nullptr, 0, dialogs, 1, nullptr, 0};
     bool ownerEnabledDuring = true;
-    ScriptCommand probe(ScriptCommand::Call);
-    probe.call = [&] {
-        // A tap on the owner while the dialog is up reaches nobody.
-        ownerEnabledDuring = EnableWindow(window, TRUE) == FALSE;
+    auto probe = Call([&] {
+        ownerEnabledDuring = EnableWindow(window, TRUE) == FALSE;  // returns whether it was disabled
         EnableWindow(window, FALSE);
-    };
-    Start({probe, ScriptCommand(ScriptCommand::Tap, 20, 700), ScriptCommand(ScriptCommand::Type, 0, 0, L"x")});
+    });
+    // A tap and typing on the owner while the dialog is up reach nobody.
+    Start({probe, SC(SC::Tap, 20, 700), SC(SC::Type, 0, 0, L"x")});
     // The owner's text field has the focus when the dialog comes up.
     HWND edit = CreateWindow(L"Edit", L"", WS_CHILD | WS_VISIBLE, 10, 10, 200, 30, window, nullptr, nullptr, nullptr);
     SetFocus(edit);
@@ -149,7 +146,7 @@ TEST_F(LoopTest, AModalDialogDisablesItsOwnerAndWmQuitEndsEveryLoop) {
     INT_PTR r = DialogBox(nullptr, MAKEINTRESOURCE(5), window, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return 0; });
     EXPECT_EQ(-1, r) << "the script ended: no answer";
     EXPECT_FALSE(ownerEnabledDuring);
-    EXPECT_TRUE(Without("paint").empty()) << "the disabled owner got no stylus input";
+    EXPECT_TRUE(Unpainted().empty()) << "the disabled owner got no stylus input";
     wchar_t typed[8] = {0};
     GetWindowText(edit, typed, 8);
     EXPECT_STREQ(L"", typed) << "nor typing";
@@ -159,9 +156,7 @@ TEST_F(LoopTest, AModalDialogDisablesItsOwnerAndWmQuitEndsEveryLoop) {
 }
 
 TEST_F(LoopTest, DestroyingTheWindowPostsItsQuitCode) {
-    ScriptCommand close(ScriptCommand::Call);
-    close.call = [this] { SendMessage(window, WM_CLOSE, 0, 0); };
-    Start({close, ScriptCommand(ScriptCommand::State)});
+    Start({Call([this] { SendMessage(window, WM_CLOSE, 0, 0); }), SC(SC::State)});
     EXPECT_EQ(3, Run());
     EXPECT_FALSE(IsWindow(window));
 }
@@ -170,54 +165,38 @@ TEST_F(LoopTest, AcceleratorsTranslateCtrlKeysIntoCommands) {
     static const ACCEL keys[] = {{FVIRTKEY | FNOINVERT | FCONTROL, 'Q', 40000}};
     static const platform::AccelResource accels[] = {{2, keys, 1}};
     static const platform::ResourceModule module = {nullptr, 0, accels, 1, nullptr, 0, nullptr, 0, nullptr, 0};
-    Start({ScriptCommand(ScriptCommand::Key, 0, 0, L"q"), ScriptCommand(ScriptCommand::Key, 0, 0, L"ctrl+q")});
+    Start({SC(SC::Key, 0, 0, L"q"), SC(SC::Key, 0, 0, L"ctrl+q")});
     platform::RegisterResourceModule(nullptr, &module);
     HACCEL accel = LoadAccelerators(nullptr, MAKEINTRESOURCE(2));
     ASSERT_NE(nullptr, accel);
     std::vector<WPARAM> commands;
     MSG msg;
     while (GetMessage(&msg, nullptr, 0, 0)) {
-        if (msg.message == WM_KEYDOWN) {
-            MSG copy = msg;
-            bool translated = TranslateAccelerator(window, accel, &copy);
-            commands.push_back(translated ? 1 : 0);
-        }
+        MSG copy = msg;
+        if (msg.message == WM_KEYDOWN) commands.push_back(TranslateAccelerator(window, accel, &copy) ? 1 : 0);
         DispatchMessage(&msg);
     }
     EXPECT_EQ((std::vector<WPARAM>{0, 1}), commands) << "plain q is no accelerator, ctrl+q is";
 }
 
-LRESULT RedProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    if (m != WM_PAINT) return DefWindowProc(h, m, w, l);
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(h, &ps);
-    RECT rc;
-    GetClientRect(h, &rc);
-    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-    FillRect(dc, &rc, red);
-    DeleteObject(red);
-    EndPaint(h, &ps);
-    return 0;
-}
-
 TEST_F(LoopTest, APopUpThatPaintsNothingShowsTheWindowsBehindIt) {
-    ScriptCommand look(ScriptCommand::Call);
     uint32_t under = 0;
-    look.call = [&] {
-        WNDCLASS wc{};
-        wc.lpfnWndProc = DefWindowProc;
-        wc.lpszClassName = L"Empty";
-        RegisterClass(&wc);
-        // Shown only once the red window has painted.
+    // Shown only once the red window has painted.
+    auto popUp = Call([] {
+        Register(L"Empty", DefWindowProc);
         CreateWindow(L"Empty", L"", WS_POPUP | WS_VISIBLE, 100, 200, 50, 50, nullptr, nullptr, nullptr, nullptr);
-    };
-    ScriptCommand read(ScriptCommand::Call);
-    read.call = [&] { under = platform::ScreenPixel(120, 220); };
-    Start({look, read});
-    WNDCLASS wc{};
-    wc.lpfnWndProc = RedProc;
-    wc.lpszClassName = L"Red";
-    RegisterClass(&wc);
+    });
+    Start({popUp, Call([&] { under = platform::ScreenPixel(120, 220); })});
+    Register(L"Red", [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m != WM_PAINT) return DefWindowProc(h, m, w, l);
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(h, &ps);
+        HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+        FillRect(dc, &ps.rcPaint, red);
+        DeleteObject(red);
+        EndPaint(h, &ps);
+        return 0;
+    });
     CreateWindow(L"Red", L"Red", WS_VISIBLE, 0, 52, 480, 640, nullptr, nullptr, nullptr, nullptr);
     Run();
     EXPECT_EQ(0xFF0000u, under);
@@ -242,12 +221,10 @@ TEST(Script, LinesAreParsedAndMistakesNamed) {
     EXPECT_FALSE(platform::ParseScript("wait -5\n", out, error));
 }
 
-TEST(Kernel, ANamedMutexIsHeldOncePerMachineAndFreedOnClose) {
-    testing_support::TempDir dir;
-    platform::Options o;
-    o.headless = true;
-    o.runtimeDir = dir.path();
-    ASSERT_TRUE(platform::Initialize(o));
+using Kernel = LoopTest;
+
+TEST_F(Kernel, ANamedMutexIsHeldOncePerMachineAndFreedOnClose) {
+    Start({});
     HANDLE first = CreateMutex(nullptr, TRUE, L"Lumetra");
     EXPECT_NE(ERROR_ALREADY_EXISTS, GetLastError());
     HANDLE second = CreateMutex(nullptr, TRUE, L"Lumetra");
@@ -257,40 +234,38 @@ TEST(Kernel, ANamedMutexIsHeldOncePerMachineAndFreedOnClose) {
     HANDLE third = CreateMutex(nullptr, TRUE, L"Lumetra");
     EXPECT_NE(ERROR_ALREADY_EXISTS, GetLastError()) << "closing releases the name";
     CloseHandle(third);
-    platform::Shutdown();
 }
 
-TEST(Registry, StringsAndNumbersSurviveAndMissingValuesFail) {
-    testing_support::TempDir dir;
-    platform::Options o;
-    o.headless = true;
-    o.configDir = dir.path();
-    ASSERT_TRUE(platform::Initialize(o));
-    const wchar_t* key = L"Software\\Korvex\\Filora\\Dirsela";
+using Registry = LoopTest;
+
+TEST_F(Registry, StringsAndNumbersSurviveAndMissingValuesFail) {
+    Start({});
+    const HKEY user = HKEY_CURRENT_USER;
+    const wchar_t *key = L"Software\\Korvex\\Filora\\Dirsela", *name = L"Folder_Path_0";
+    const wchar_t* other = L"Software\\Korvex\\ZelFramework";
     wchar_t buf[260];
-    EXPECT_TRUE(FAILED(SHRegQueryString(HKEY_CURRENT_USER, key, L"Folder_Path_0", buf, 260)));
-    ASSERT_EQ(S_OK, SHRegSetString(HKEY_CURRENT_USER, key, L"Folder_Path_0", L"/home/me/Fotos \u00e9t\u00e9"));
-    ASSERT_EQ(S_OK, SHRegSetDWORD(HKEY_CURRENT_USER, L"Software\\Korvex\\ZelFramework", L"CaptureDump", 1));
-    ASSERT_EQ(S_OK, SHRegSetString(HKEY_CURRENT_USER, key, L"Folder_Path_0", L"/home/me/Later"));
-    ASSERT_EQ(S_OK, SHRegQueryString(HKEY_CURRENT_USER, key, L"Folder_Path_0", buf, 260));
+    EXPECT_TRUE(FAILED(SHRegQueryString(user, key, name, buf, 260)));
+    ASSERT_EQ(S_OK, SHRegSetString(user, key, name, L"/home/me/Fotos \u00e9t\u00e9"));
+    ASSERT_EQ(S_OK, SHRegSetDWORD(user, other, L"CaptureDump", 1));
+    ASSERT_EQ(S_OK, SHRegSetString(user, key, name, L"/home/me/Later"));
+    ASSERT_EQ(S_OK, SHRegQueryString(user, key, name, buf, 260));
     EXPECT_STREQ(L"/home/me/Later", buf) << "a value written again replaces the old one";
     DWORD dump = 0;
-    ASSERT_EQ(S_OK, SHRegQueryDWORD(HKEY_CURRENT_USER, L"Software\\Korvex\\ZelFramework", L"CaptureDump", &dump));
+    ASSERT_EQ(S_OK, SHRegQueryDWORD(user, other, L"CaptureDump", &dump));
     EXPECT_EQ(1u, dump);
-    EXPECT_TRUE(FAILED(SHRegQueryDWORD(HKEY_CURRENT_USER, key, L"Folder_Path_0", &dump))) << "a string is no DWORD";
+    EXPECT_TRUE(FAILED(SHRegQueryDWORD(user, key, name, &dump))) << "a string is no DWORD";
     wchar_t small[5];
-    ASSERT_EQ(S_OK, SHRegQueryString(HKEY_CURRENT_USER, key, L"Folder_Path_0", small, 5));
+    ASSERT_EQ(S_OK, SHRegQueryString(user, key, name, small, 5));
     EXPECT_STREQ(L"/hom", small) << "a short buffer is filled and terminated";
     std::wstring folder = L"/home/me/" + std::wstring(1500, L'\u00e9');  // 3000 bytes of UTF-8
-    ASSERT_EQ(S_OK, SHRegSetString(HKEY_CURRENT_USER, L"Software\\Long", L"Folder", folder.c_str()));
+    ASSERT_EQ(S_OK, SHRegSetString(user, L"Software\\Long", L"Folder", folder.c_str()));
     std::vector<wchar_t> back(2000);
-    ASSERT_EQ(S_OK, SHRegQueryString(HKEY_CURRENT_USER, L"Software\\Long", L"Folder", back.data(), 2000));
+    ASSERT_EQ(S_OK, SHRegQueryString(user, L"Software\\Long", L"Folder", back.data(), 2000));
     EXPECT_EQ(folder, std::wstring(back.data())) << "long values are kept whole";
     wchar_t one[2] = {L'x', L'y'};
-    ASSERT_EQ(S_OK, SHRegQueryString(HKEY_CURRENT_USER, key, L"Folder_Path_0", one, 1));
+    ASSERT_EQ(S_OK, SHRegQueryString(user, key, name, one, 1));
     EXPECT_EQ(L'\0', one[0]) << "a buffer of one character holds only the terminator";
     EXPECT_EQ(L'y', one[1]) << "nothing is written past it";
-    platform::Shutdown();
 }
 
 TEST(Text, FileNamesRoundTripThroughTheSystemCodePage) {
