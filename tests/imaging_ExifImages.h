@@ -49,37 +49,27 @@ struct ExifFields {
     Bytes thumbnail = {};           // the embedded thumbnail's data, described by a second directory
 };
 
-inline void* ExifAlloc(size_t size) {
+// A copy of `value` in memory libexif frees.
+inline unsigned char* ExifCopy(const Bytes& value) {
     ExifMem* mem = exif_mem_new_default();
-    void* p = exif_mem_alloc(mem, static_cast<ExifLong>(size));
+    void* p = exif_mem_alloc(mem, static_cast<ExifLong>(value.size()));
     exif_mem_unref(mem);
-    return p;
+    return static_cast<unsigned char*>(std::memcpy(p, value.data(), value.size()));
 }
 
-inline void AddText(ExifData* data, ExifIfd ifd, ExifTag tag, const std::string& text) {
-    ExifEntry* e = exif_entry_new();
-    e->tag = tag;
-    e->format = EXIF_FORMAT_ASCII;
-    e->components = text.size() + 1;
-    e->size = static_cast<unsigned>(text.size() + 1);
-    e->data = static_cast<unsigned char*>(ExifAlloc(e->size));
-    std::memcpy(e->data, text.c_str(), e->size);
-    exif_content_add_entry(data->ifd[ifd], e);
-    exif_entry_unref(e);
-}
-
-inline void AddNumber(ExifData* data, ExifIfd ifd, ExifTag tag, ExifFormat format, unsigned value,
-                      ExifByteOrder order) {
+// Adds an entry of `format`: `text` for ASCII, else `number` as one SHORT or
+// LONG in the block's byte order.
+inline void Add(ExifData* data, ExifIfd ifd, ExifTag tag, ExifFormat format, unsigned number, const std::string& text) {
+    Bytes value(text.c_str(), text.c_str() + text.size() + 1);
+    if (format != EXIF_FORMAT_ASCII) value.assign(format == EXIF_FORMAT_SHORT ? 2 : 4, 0);
+    if (format == EXIF_FORMAT_SHORT) exif_set_short(value.data(), exif_data_get_byte_order(data), number);
+    if (format == EXIF_FORMAT_LONG) exif_set_long(value.data(), exif_data_get_byte_order(data), number);
     ExifEntry* e = exif_entry_new();
     e->tag = tag;
     e->format = format;
-    e->components = 1;
-    e->size = format == EXIF_FORMAT_SHORT ? 2 : 4;
-    e->data = static_cast<unsigned char*>(ExifAlloc(e->size));
-    if (format == EXIF_FORMAT_SHORT)
-        exif_set_short(e->data, order, static_cast<ExifShort>(value));
-    else
-        exif_set_long(e->data, order, value);
+    e->components = format == EXIF_FORMAT_ASCII ? value.size() : 1;
+    e->size = static_cast<unsigned>(value.size());
+    e->data = ExifCopy(value);
     exif_content_add_entry(data->ifd[ifd], e);
     exif_entry_unref(e);
 }
@@ -89,20 +79,18 @@ inline Bytes MakeExif(const ExifFields& f) {
     ExifData* data = exif_data_new();
     exif_data_unset_option(data, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
     exif_data_set_byte_order(data, f.order);
-    if (f.orientation >= 0 && f.orientationFormat == EXIF_FORMAT_ASCII)
-        AddText(data, EXIF_IFD_0, EXIF_TAG_ORIENTATION, std::to_string(f.orientation));
-    else if (f.orientation >= 0)
-        AddNumber(data, EXIF_IFD_0, EXIF_TAG_ORIENTATION, f.orientationFormat, f.orientation, f.order);
-    if (!f.model.empty()) AddText(data, EXIF_IFD_0, EXIF_TAG_MODEL, f.model);
-    if (!f.dateTimeOriginal.empty()) AddText(data, EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL, f.dateTimeOriginal);
+    if (f.orientation >= 0)
+        Add(data, EXIF_IFD_0, EXIF_TAG_ORIENTATION, f.orientationFormat, f.orientation, std::to_string(f.orientation));
+    if (!f.model.empty()) Add(data, EXIF_IFD_0, EXIF_TAG_MODEL, EXIF_FORMAT_ASCII, 0, f.model);
+    if (!f.dateTimeOriginal.empty())
+        Add(data, EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL, EXIF_FORMAT_ASCII, 0, f.dateTimeOriginal);
     const ExifFormat sizeFormat = f.pixelSizeAsShort ? EXIF_FORMAT_SHORT : EXIF_FORMAT_LONG;
-    if (f.pixelWidth) AddNumber(data, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION, sizeFormat, f.pixelWidth, f.order);
-    if (f.pixelHeight) AddNumber(data, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION, sizeFormat, f.pixelHeight, f.order);
+    if (f.pixelWidth) Add(data, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION, sizeFormat, f.pixelWidth, {});
+    if (f.pixelHeight) Add(data, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION, sizeFormat, f.pixelHeight, {});
     if (!f.thumbnail.empty()) {
-        AddNumber(data, EXIF_IFD_1, EXIF_TAG_COMPRESSION, EXIF_FORMAT_SHORT, 6, f.order);
-        AddNumber(data, EXIF_IFD_1, EXIF_TAG_ORIENTATION, EXIF_FORMAT_SHORT, 1, f.order);
-        data->data = static_cast<unsigned char*>(ExifAlloc(f.thumbnail.size()));
-        std::memcpy(data->data, f.thumbnail.data(), f.thumbnail.size());
+        Add(data, EXIF_IFD_1, EXIF_TAG_COMPRESSION, EXIF_FORMAT_SHORT, 6, {});
+        Add(data, EXIF_IFD_1, EXIF_TAG_ORIENTATION, EXIF_FORMAT_SHORT, 1, {});
+        data->data = ExifCopy(f.thumbnail);
         data->size = static_cast<unsigned>(f.thumbnail.size());
     }
     unsigned char* saved = nullptr;
@@ -118,11 +106,9 @@ inline Bytes MakeExif(const ExifFields& f) {
 // colours (top-left, top-right, bottom-left, bottom-right).
 inline Bytes Quarters(int w, int h, const std::array<Colour, 4>& colours) {
     Bytes rgb;
-    for (int y = 0; y < h; y++) {
-        for (int x = 0; x < w; x++) {
-            const Colour& c = colours[(y < h / 2 ? 0 : 2) + (x < w / 2 ? 0 : 1)];
-            rgb.insert(rgb.end(), {c[2], c[1], c[0]});
-        }
+    for (int i = 0; i < w * h; i++) {
+        const Colour& c = colours[(i / w < h / 2 ? 0 : 2) + (i % w < w / 2 ? 0 : 1)];
+        rgb.insert(rgb.end(), {c[2], c[1], c[0]});
     }
     return rgb;
 }
@@ -213,26 +199,13 @@ inline std::pair<long, ExifFormat> NumberEntry(ExifData* data, ExifIfd ifd, Exif
     return {v, e->format};
 }
 
-// Where stored pixel (x, y) of a `w` x `h` picture shows in the upright picture.
+// Where stored pixel (x, y) of a `w` x `h` picture shows in the upright picture
+// (an orientation other than 1 to 8 leaves it in place).
 inline std::pair<int, int> UprightPlace(int orientation, int x, int y, int w, int h) {
-    switch (orientation) {
-        case 2:
-            return {w - 1 - x, y};
-        case 3:
-            return {w - 1 - x, h - 1 - y};
-        case 4:
-            return {x, h - 1 - y};
-        case 5:
-            return {y, x};
-        case 6:
-            return {h - 1 - y, x};
-        case 7:
-            return {h - 1 - y, w - 1 - x};
-        case 8:
-            return {y, w - 1 - x};
-        default:
-            return {x, y};
-    }
+    const int mx = w - 1 - x, my = h - 1 - y;  // mirrored
+    const std::pair<int, int> places[9] = {{x, y}, {x, y},  {mx, y},  {mx, my}, {x, my},
+                                           {y, x}, {my, x}, {my, mx}, {y, mx}};
+    return places[orientation >= 1 && orientation <= 8 ? orientation : 1];
 }
 
 }  // namespace imaging_test
