@@ -11,7 +11,6 @@ namespace train {
 namespace {
 
 constexpr int kS = EyeCascadeData::kWindowSize;
-constexpr double kFarFromEye = 3.0;
 
 // Continuous coordinate u of a source axis `srcSize` long in a copy `dstSize` long
 // made by ResampleBilinear: copy pixel c samples the source at c * step / 1024
@@ -41,14 +40,7 @@ void ScaleQuarter(const std::vector<uint8_t>& quarter, int qw, int qh, double ey
     }
 }
 
-// Window nearest the eye, moved by up to one pixel each way, kept inside the copy.
-void NearEyeWindow(const EyeCopy& copy, std::mt19937& rng, int* x, int* y) {
-    int dx = static_cast<int>(rng() % 3) - 1, dy = static_cast<int>(rng() % 3) - 1;
-    *x = std::clamp(static_cast<int>(std::lround(copy.eyeX - kS / 2.0)) + dx, 0, copy.width - kS);
-    *y = std::clamp(static_cast<int>(std::lround(copy.eyeY - kS / 2.0)) + dy, 0, copy.height - kS);
-}
-
-Samples Positives(const std::vector<EyeQuarter>& faces, uint64_t seed) {
+Samples Positives(const std::vector<EyeQuarter>& faces, int shift, uint64_t seed) {
     Samples out;
     out.dim = kEyePositions;
     std::vector<uint16_t> sample(kEyePositions);
@@ -56,7 +48,7 @@ Samples Positives(const std::vector<EyeQuarter>& faces, uint64_t seed) {
     for (const EyeQuarter& q : faces)
         for (const EyeCopy& c : q) {
             int x, y;
-            NearEyeWindow(c, rng, &x, &y);
+            NearEyeWindow(c, shift, rng, &x, &y);
             GatherEyeWindow(c, x, y, sample.data());
             out.Add(sample.data());
         }
@@ -64,7 +56,7 @@ Samples Positives(const std::vector<EyeQuarter>& faces, uint64_t seed) {
 }
 
 // One random window per copy (away from the eye where there is one).
-Samples RandomNegatives(const std::vector<EyeQuarter>& quarters, const char* key, uint64_t seed) {
+Samples RandomNegatives(const std::vector<EyeQuarter>& quarters, double farFromEye, const char* key, uint64_t seed) {
     Samples out;
     out.dim = kEyePositions;
     std::vector<uint16_t> sample(kEyePositions);
@@ -73,33 +65,11 @@ Samples RandomNegatives(const std::vector<EyeQuarter>& quarters, const char* key
         for (const EyeCopy& c : q)
             for (int attempt = 0; attempt < 10; ++attempt) {
                 int x = static_cast<int>(rng() % (c.width - kS + 1)), y = static_cast<int>(rng() % (c.height - kS + 1));
-                if (c.eyeX >= 0 && EyeWindowDistance(c, x, y) <= kFarFromEye) continue;
+                if (c.eyeX >= 0 && EyeWindowDistance(c, x, y) <= farFromEye) continue;
                 GatherEyeWindow(c, x, y, sample.data());
                 out.Add(sample.data());
                 break;
             }
-    return out;
-}
-
-// One window per copy of a face quarter centred above the eye, where the brow
-// and the upper lid lie: 0.25 to 0.7 of the copy's width (about an eye distance)
-// higher, moved by up to a pixel sideways; none where the copy has no room.
-Samples BrowNegatives(const std::vector<EyeQuarter>& quarters, const std::string& key, uint64_t seed) {
-    Samples out;
-    out.dim = kEyePositions;
-    std::vector<uint16_t> sample(kEyePositions);
-    std::mt19937 rng = SeededRng(seed, key);
-    for (const EyeQuarter& q : quarters)
-        for (const EyeCopy& c : q) {
-            if (c.eyeX < 0) continue;
-            double up = Uniform(rng, 0.25, 0.7) * c.width;
-            int dx = static_cast<int>(rng() % 3) - 1;
-            int x = std::clamp(static_cast<int>(std::lround(c.eyeX - kS / 2.0)) + dx, 0, c.width - kS);
-            int y = static_cast<int>(std::lround(c.eyeY - up - kS / 2.0));
-            if (y < 0 || y > c.height - kS || EyeWindowDistance(c, x, y) <= kFarFromEye) continue;
-            GatherEyeWindow(c, x, y, sample.data());
-            out.Add(sample.data());
-        }
     return out;
 }
 
@@ -110,7 +80,7 @@ struct ScanCount {
 // Windows passing the stages in the verifier's scan (away from the eye on face
 // quarters), at most `perQuarter` kept per quarter by reservoir sampling.
 Samples Bootstrap(const std::vector<EyeQuarter>& quarters, const EyeCascadeData& cascade, int stages, size_t perQuarter,
-                  const std::string& key, uint64_t seed, int threads, ScanCount* count) {
+                  double farFromEye, const std::string& key, uint64_t seed, int threads, ScanCount* count) {
     std::vector<Samples> parts(quarters.size());
     std::vector<ScanCount> counts(quarters.size());
     ParallelFor(static_cast<int>(quarters.size()), threads, [&](int i) {
@@ -121,7 +91,7 @@ Samples Bootstrap(const std::vector<EyeQuarter>& quarters, const EyeCascadeData&
         for (const EyeCopy& c : quarters[i]) {
             counts[i].scanned += static_cast<uint64_t>(c.width - kS) * (c.height - kS);
             ScanEyeWindowsWith(cascade, stages, c.width, c.height, c.codes.data(), [&](int x, int y, int) {
-                if (c.eyeX >= 0 && EyeWindowDistance(c, x, y) <= kFarFromEye) return;
+                if (c.eyeX >= 0 && EyeWindowDistance(c, x, y) <= farFromEye) return;
                 const long slot = reservoir.Offer(kept.size(), rng);
                 if (slot < 0) return;
                 if (static_cast<size_t>(slot) == kept.size()) kept.codes.resize(kept.codes.size() + kEyePositions);
@@ -141,6 +111,34 @@ Samples Bootstrap(const std::vector<EyeQuarter>& quarters, const EyeCascadeData&
 }
 
 }  // namespace
+
+void NearEyeWindow(const EyeCopy& copy, int shift, std::mt19937& rng, int* x, int* y) {
+    const unsigned span = static_cast<unsigned>(2 * shift + 1);
+    int dx = static_cast<int>(rng() % span) - shift, dy = static_cast<int>(rng() % span) - shift;
+    *x = std::clamp(static_cast<int>(std::lround(copy.eyeX - kS / 2.0)) + dx, 0, copy.width - kS);
+    *y = std::clamp(static_cast<int>(std::lround(copy.eyeY - kS / 2.0)) + dy, 0, copy.height - kS);
+}
+
+Samples BrowNegatives(const std::vector<EyeQuarter>& quarters, double sideways, double farFromEye,
+                      const std::string& key, uint64_t seed) {
+    Samples out;
+    out.dim = kEyePositions;
+    std::vector<uint16_t> sample(kEyePositions);
+    std::mt19937 rng = SeededRng(seed, key);
+    for (const EyeQuarter& q : quarters)
+        for (const EyeCopy& c : q) {
+            if (c.eyeX < 0) continue;
+            double up = Uniform(rng, 0.25, 0.7) * c.width;
+            int dx = static_cast<int>(rng() % 3) - 1;
+            if (sideways > 0) dx = static_cast<int>(std::lround(Uniform(rng, -sideways, sideways) * c.width));
+            int x = std::clamp(static_cast<int>(std::lround(c.eyeX - kS / 2.0)) + dx, 0, c.width - kS);
+            int y = static_cast<int>(std::lround(c.eyeY - up - kS / 2.0));
+            if (y < 0 || y > c.height - kS || EyeWindowDistance(c, x, y) <= farFromEye) continue;
+            GatherEyeWindow(c, x, y, sample.data());
+            out.Add(sample.data());
+        }
+    return out;
+}
 
 bool MakeEyeQuarters(const Grey& grey, const Box& box, const double* eyes, std::vector<EyeQuarter>* out) {
     if (box.x0 < 0 || box.y0 < 0 || box.x1 > grey.width || box.y1 > grey.height) return false;
@@ -218,7 +216,7 @@ double EyeWindowDistance(const EyeCopy& copy, int x, int y) {
 
 std::vector<IntStage> TrainEyeCascade(const std::vector<EyeQuarter>& faceQuarters,
                                       const std::vector<EyeQuarter>& otherQuarters, const EyeTrainingOptions& options) {
-    Samples positives = Positives(faceQuarters, options.seed);
+    Samples positives = Positives(faceQuarters, options.positiveShift, options.seed);
     Log("eye: %zu positive windows from %zu face quarters, %zu quarters without a face", positives.size(),
         faceQuarters.size(), otherQuarters.size());
     std::vector<IntStage> stages;
@@ -229,15 +227,15 @@ std::vector<IntStage> TrainEyeCascade(const std::vector<EyeQuarter>& faceQuarter
         size_t target = static_cast<size_t>(options.negativeRatio * static_cast<double>(pos.size()));
         Samples fromFaces, fromOthers;
         if (s == 0) {
-            fromFaces = RandomNegatives(faceQuarters, "eye-negatives-faces", options.seed);
-            fromOthers = RandomNegatives(otherQuarters, "eye-negatives-other", options.seed);
+            fromFaces = RandomNegatives(faceQuarters, options.farFromEye, "eye-negatives-faces", options.seed);
+            fromOthers = RandomNegatives(otherQuarters, options.farFromEye, "eye-negatives-other", options.seed);
         } else {
             auto cascade = ToEyeData(stages);
             ScanCount faceCount, otherCount;
-            fromFaces = Bootstrap(faceQuarters, *cascade, s, 4, "eye-boot-faces-" + std::to_string(s), options.seed,
-                                  options.threads, &faceCount);
-            fromOthers = Bootstrap(otherQuarters, *cascade, s, 16, "eye-boot-other-" + std::to_string(s), options.seed,
-                                   options.threads, &otherCount);
+            fromFaces = Bootstrap(faceQuarters, *cascade, s, 4, options.farFromEye,
+                                  "eye-boot-faces-" + std::to_string(s), options.seed, options.threads, &faceCount);
+            fromOthers = Bootstrap(otherQuarters, *cascade, s, 16, options.farFromEye,
+                                   "eye-boot-other-" + std::to_string(s), options.seed, options.threads, &otherCount);
             Log("eye stage %d: bootstrap, face quarters %llu of %llu windows pass away from the eye, other quarters "
                 "%llu of %llu",
                 s, static_cast<unsigned long long>(faceCount.passed),
@@ -248,8 +246,9 @@ std::vector<IntStage> TrainEyeCascade(const std::vector<EyeQuarter>& faceQuarter
         // verifier otherwise mistakes for the eye most often.
         Samples brows;
         brows.dim = kEyePositions;
-        if (options.browShare > 0) {
-            brows = FilterPassing(stages, BrowNegatives(faceQuarters, "eye-brows-" + std::to_string(s), options.seed));
+        if (options.browShare > 0 && s >= options.browFirstStage) {
+            brows = FilterPassing(stages, BrowNegatives(faceQuarters, options.browSideways, options.farFromEye,
+                                                        "eye-brows-" + std::to_string(s), options.seed));
             brows = Subsample(brows, static_cast<size_t>(options.browShare * static_cast<double>(target)),
                               options.seed + 2 * s, "eye-brows");
             target -= std::min(target, brows.size());

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "tools/train_cascade/Boost.h"
@@ -56,6 +57,17 @@ bool RandomFaceShapedBox(const Grey& g, std::mt19937& rng, Box* box);
 // The codes of the 15 x 15 window at (x, y) of a copy at the 169 positions.
 void GatherEyeWindow(const EyeCopy& copy, int x, int y, uint16_t* sample);
 
+// The window nearest the copy's eye, moved by up to `shift` pixels on each axis,
+// kept inside the copy.
+void NearEyeWindow(const EyeCopy& copy, int shift, std::mt19937& rng, int* x, int* y);
+
+// One window per copy of a face quarter centred above the eye, where the brow
+// and the upper lid lie: 0.25 to 0.7 of the copy's width (about an eye distance)
+// higher, moved sideways by up to `sideways` of the width (0: a pixel), and
+// further than `farFromEye` from the eye; none where the copy has no room.
+Samples BrowNegatives(const std::vector<EyeQuarter>& quarters, double sideways, double farFromEye,
+                      const std::string& key, uint64_t seed);
+
 // Distance from the window's centre to the copy's eye.
 double EyeWindowDistance(const EyeCopy& copy, int x, int y);
 
@@ -64,13 +76,18 @@ struct EyeTrainingOptions {
     uint64_t seed = 20240611;
     double stageTargets[3] = {0.97, 0.97, 0.97};
     double negativeRatio = 1.0;
-    double faceShare = 0.5;  // of the negatives, taken from face quarters
-    double browShare = 0.0;  // of the negatives, windows just above the eye (taken first)
+    double faceShare = 0.5;     // of the negatives, taken from face quarters
+    double browShare = 0.0;     // of the negatives, windows just above the eye (taken first)
+    double browSideways = 0.0;  // their sideways spread, a share of the copy's width (0: a pixel)
+    int browFirstStage = 0;     // the first stage given them
+    int positiveShift = 1;      // positives lie within this many pixels of the eye on each axis
+    double farFromEye = 3.0;    // negatives of face quarters lie further than this from the eye
 };
 
-// Positives: per copy of a face quarter one window whose centre is within a pixel
-// of the eye (clamped into the copy). Negatives: windows of face quarters more than
-// 3 pixels from the eye and windows of quarters without a face; later stages take
+// Positives: per copy of a face quarter one window whose centre is within
+// `positiveShift` pixels of the eye (clamped into the copy). Negatives: windows of
+// face quarters more than `farFromEye` pixels from the eye and windows of quarters
+// without a face; later stages take
 // those that pass the stages so far in the verifier's own scan.
 std::vector<IntStage> TrainEyeCascade(const std::vector<EyeQuarter>& faceQuarters,
                                       const std::vector<EyeQuarter>& otherQuarters, const EyeTrainingOptions& options);

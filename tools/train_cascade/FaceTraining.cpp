@@ -197,7 +197,7 @@ Samples RandomFaceNegatives(const std::vector<Grey>& pictures, const std::vector
 
 BootstrapResult BootstrapFaceNegatives(const std::vector<Grey>& pictures, const std::vector<IntStage>& stages,
                                        const std::vector<int>& sides, size_t target, uint64_t seed, int threads,
-                                       int boxesPerPicture) {
+                                       int boxesPerPicture, bool oddRowsToo) {
     std::unique_ptr<FaceCascadeData> cascade = ToFaceData(stages);
     const int stageCount = static_cast<int>(stages.size());
     // Each picture keeps a reservoir a few times its even share, so that pictures
@@ -215,13 +215,22 @@ BootstrapResult BootstrapFaceNegatives(const std::vector<Grey>& pictures, const 
             std::mt19937& rng = rngs[mirror];
             scanned[i] += static_cast<uint64_t>((h - kH - 1) / 2 + 1) * (w - kW);
             int scale = static_cast<int>((static_cast<int64_t>(width) * 32768) / w);
-            ScanFaceWindowsWith(*cascade, stageCount, w, h, codes, [&](int x, int y, int) {
+            auto keep = [&](const uint16_t* rows, int x, int y) {
                 long slot = res.Offer(res.kept.size(), rng);
                 if (slot >= 0) {
                     if (static_cast<size_t>(slot) == res.kept.size())
                         res.kept.codes.resize(res.kept.codes.size() + kFacePositions);
-                    GatherFaceWindow(codes, w, x, y, res.kept.codes.data() + slot * kFacePositions);
+                    GatherFaceWindow(rows, w, x, y, res.kept.codes.data() + slot * kFacePositions);
                 }
+            };
+            if (oddRowsToo && h - 1 > kH) {
+                // The copy one row down: its census codes are those of the copy.
+                scanned[i] += static_cast<uint64_t>((h - 1 - kH - 1) / 2 + 1) * (w - kW);
+                ScanFaceWindowsWith(*cascade, stageCount, w, h - 1, codes + w,
+                                    [&](int x, int y, int) { keep(codes + w, x, y); });
+            }
+            ScanFaceWindowsWith(*cascade, stageCount, w, h, codes, [&](int x, int y, int) {
+                keep(codes, x, y);
                 if (!mirror && boxesPerPicture > 0) {
                     long b = boxes[i].Offer(boxes[i].boxes.size(), rng);
                     FaceBoxHit box{(x * scale) >> 15, (y * scale) >> 15, 0, 0};
@@ -264,8 +273,9 @@ std::vector<IntStage> TrainFaceCascade(const Samples& positives, const std::vect
             neg = RandomFaceNegatives(nonFaces, CopySides(24, 400, 1.1), target, options.seed + s, options.threads);
             Log("face stage 0: %zu random non-face windows", neg.size());
         } else {
-            BootstrapResult boot = BootstrapFaceNegatives(nonFaces, stages, CopySides(24, 800, 1.08), target,
-                                                          options.seed + s, options.threads);
+            const bool fine = options.lastStageFine && s + 1 == FaceCascadeData::kStages;
+            BootstrapResult boot = BootstrapFaceNegatives(nonFaces, stages, CopySides(24, 800, fine ? 1.04 : 1.08),
+                                                          target, options.seed + s, options.threads, 0, fine);
             Log("face stage %d: bootstrap scanned %llu windows, %llu passed stages 0-%d (rate %.3g), kept %zu", s,
                 static_cast<unsigned long long>(boot.scanned), static_cast<unsigned long long>(boot.passed), s - 1,
                 boot.scanned ? static_cast<double>(boot.passed) / static_cast<double>(boot.scanned) : 0.0,

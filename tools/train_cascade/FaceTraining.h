@@ -69,9 +69,11 @@ struct BootstrapResult {
 // stages trained so far (the detector's own scan) and keeps a deterministic
 // sample of about `target` of the windows that pass. With `boxesPerPicture` > 0 it
 // also keeps up to that many passing windows per picture as boxes in picture pixels.
+// With `oddRowsToo` it also looks at the windows whose tops lie on odd rows, which
+// the detector's scan meets at other scales; that doubles the pool.
 BootstrapResult BootstrapFaceNegatives(const std::vector<Grey>& pictures, const std::vector<IntStage>& stages,
                                        const std::vector<int>& sides, size_t target, uint64_t seed, int threads,
-                                       int boxesPerPicture = 0);
+                                       int boxesPerPicture = 0, bool oddRowsToo = false);
 
 // Longer sides from `from` to `to`, each `step` times the previous (rounded,
 // without repeats), merged with the detector's own scales.
@@ -83,6 +85,9 @@ struct FaceTrainingOptions {
     double stageTargets[4] = {0.997, 0.997, 0.997, 0.99};
     double negativeRatio = 1.0;      // negatives per positive
     double lastNegativeRatio = 1.0;  // the same for the last stage, whose negatives are the rarest
+    // The last stage's negatives also from copies at 4 % steps and from windows on
+    // odd rows: about four times the pool of the hardest windows.
+    bool lastStageFine = false;
 };
 
 // Trains the four stages. Returns them in order.

@@ -35,16 +35,22 @@ struct Options {
     bool validate = false;
     bool eyeOnly = false;  // keeps the face tables as they are (for trying eye settings)
     bool wild = false;     // also trains on the in-the-wild faces (faces_wild.tsv)
+    int wildWeight = 1;    // face windows and eye boxes of an in-the-wild face, times the others'
     double faceTargets[4] = {0.999, 0.999, 0.998, 0.995};
     double eyeTargets[3] = {0.97, 0.97, 0.97};
     double eyeFaceShare = 0.5;
     double eyeBrowShare = 0.0;
+    double eyeBrowSideways = 0.0;
+    int eyeBrowFirstStage = 0;
+    int eyePositiveShift = 1;
+    double eyeFarFromEye = 3.0;
     BoxJitter eyeBoxJitter;
     double faceScaleJitter = 1.4;
     double faceRollJitter = 0.0;
     double faceRelight = 0.0;  // share of the face windows relit (see Relight.h)
     double eyeRelight = 0.0;   // share of the eye boxes relit
     double faceLastNegatives = 1.0;
+    bool faceLastFine = false;  // the last face stage's negatives from a finer scan
 };
 
 // "a,b,c" into `count` numbers.
@@ -67,7 +73,9 @@ void Usage() {
             "                     [--eye-face-share S] [--eye-box-jitter SCALE,DX,DY] [--eye-only]\n"
             "                     [--face-scale-jitter J] [--face-roll-jitter DEGREES]\n"
             "                     [--wild] [--face-relight SHARE] [--eye-relight SHARE] [--face-last-negatives R]\n"
-            "                     [--eye-brow-share S]\n"
+            "                     [--eye-brow-share S] [--eye-brow-sideways S] [--eye-positive-shift N]\n"
+            "                     [--eye-far-from-eye D] [--wild-weight K]\n"
+            "                     [--eye-brow-first-stage N] [--face-last-fine]\n"
             "       train_cascade --validate [--data DIR] [--samples DIR] [--faces N] [--log NAME]\n");
 }
 
@@ -109,6 +117,10 @@ bool Parse(int argc, char** argv, Options* o) {
             o->eyeOnly = true;
         else if (a == "--wild")
             o->wild = true;
+        else if (a == "--face-last-fine")
+            o->faceLastFine = true;
+        else if (a == "--wild-weight")
+            ok = i + 1 < argc && (o->wildWeight = atoi(argv[++i])) >= 1 && o->wildWeight <= 4;
         else if (a == "--eye-box-jitter")
             ok = i + 1 < argc &&
                  sscanf(argv[++i], "%lf,%lf,%lf", &o->eyeBoxJitter.scale, &o->eyeBoxJitter.shiftX,
@@ -126,6 +138,14 @@ bool Parse(int argc, char** argv, Options* o) {
             ok = i + 1 < argc && (o->faceScaleJitter = atof(argv[++i])) >= 1;
         else if (a == "--eye-brow-share")
             ok = i + 1 < argc && (o->eyeBrowShare = atof(argv[++i])) >= 0 && o->eyeBrowShare < 1;
+        else if (a == "--eye-brow-sideways")
+            ok = i + 1 < argc && (o->eyeBrowSideways = atof(argv[++i])) >= 0 && o->eyeBrowSideways <= 0.5;
+        else if (a == "--eye-brow-first-stage")
+            ok = i + 1 < argc && (o->eyeBrowFirstStage = atoi(argv[++i])) >= 0 && o->eyeBrowFirstStage <= 2;
+        else if (a == "--eye-positive-shift")
+            ok = i + 1 < argc && (o->eyePositiveShift = atoi(argv[++i])) >= 0 && o->eyePositiveShift <= 4;
+        else if (a == "--eye-far-from-eye")
+            ok = i + 1 < argc && (o->eyeFarFromEye = atof(argv[++i])) >= 1 && o->eyeFarFromEye <= 12;
         else if (a == "--eye-face-share")
             ok = i + 1 < argc && ParseRates(argv[++i], &o->eyeFaceShare, 1);
         else if (a == "--face-targets")
@@ -190,9 +210,12 @@ int Train(const Options& o, const std::string& commandLine) {
         FacePicture pic;
         if (!LoadFacePicture(o.dataDir, faces[i], &pic)) return;
         std::mt19937 rng = SeededRng(7001, faces[i].file);
-        CutFaceWindows(pic, o.windowsPerFace, cut, rng, &faceParts[i]);
-        CutFaceWindows(MirrorFace(pic), o.windowsPerFace, cut, rng, &faceParts[i]);
-        for (int b = 0; b < o.eyeBoxesPerFace; ++b) {
+        // Everyday photos are the harder and smaller part of the set; they can be
+        // given more windows and boxes each.
+        const int weight = IsWildSource(faces[i].source) ? o.wildWeight : 1;
+        CutFaceWindows(pic, o.windowsPerFace * weight, cut, rng, &faceParts[i]);
+        CutFaceWindows(MirrorFace(pic), o.windowsPerFace * weight, cut, rng, &faceParts[i]);
+        for (int b = 0; b < o.eyeBoxesPerFace * weight; ++b) {
             Box box = JitteredFaceBox(pic.leftX, pic.leftY, pic.rightX, pic.rightY, o.eyeBoxJitter, rng);
             double eyes[4] = {pic.leftX, pic.leftY, pic.rightX, pic.rightY};
             // Nothing is drawn for the lighting when it is off, so that the boxes stay
@@ -219,6 +242,7 @@ int Train(const Options& o, const std::string& commandLine) {
         faceOptions.threads = o.threads;
         std::copy(o.faceTargets, o.faceTargets + 4, faceOptions.stageTargets);
         faceOptions.lastNegativeRatio = o.faceLastNegatives;
+        faceOptions.lastStageFine = o.faceLastFine;
         faceStages = TrainFaceCascade(positives, nonFaces, faceOptions);
         std::unique_ptr<FaceCascadeData> face = ToFaceData(faceStages);
         std::string problem = CheckFace(*face);
@@ -265,6 +289,10 @@ int Train(const Options& o, const std::string& commandLine) {
     std::copy(o.eyeTargets, o.eyeTargets + 3, eyeOptions.stageTargets);
     eyeOptions.faceShare = o.eyeFaceShare;
     eyeOptions.browShare = o.eyeBrowShare;
+    eyeOptions.browSideways = o.eyeBrowSideways;
+    eyeOptions.browFirstStage = o.eyeBrowFirstStage;
+    eyeOptions.positiveShift = o.eyePositiveShift;
+    eyeOptions.farFromEye = o.eyeFarFromEye;
     std::vector<IntStage> eyeStages = TrainEyeCascade(faceQuarters, otherQuarters, eyeOptions);
     std::unique_ptr<EyeCascadeData> eye = ToEyeData(eyeStages);
     std::string problem = CheckEye(*eye);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "subject/FaceDetector.h"
 #include "tools/train_cascade/CascadeFiles.h"
@@ -287,6 +288,71 @@ TEST(EyeQuarterTest, WindowDistanceIsMeasuredFromTheWindowCentre) {
     EXPECT_DOUBLE_EQ(EyeWindowDistance(c, 13, 17), 5.0);
 }
 
+// A copy whose code at each pixel tells the pixel, so that a gathered window
+// tells where it was cut: its first position is (x + 1, y + 1).
+EyeCopy PositionCodedCopy(int width, int height, double eyeX, double eyeY) {
+    EyeCopy c;
+    c.width = width;
+    c.height = height;
+    c.eyeX = eyeX;
+    c.eyeY = eyeY;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) c.codes.push_back(static_cast<uint16_t>(y * 64 + x));
+    return c;
+}
+
+TEST(EyeWindowTest, PositivesLieWithinTheShiftOfTheEye) {
+    EyeCopy c = PositionCodedCopy(35, 38, 17.3, 20.6);
+    for (int shift : {0, 1, 2}) {
+        std::mt19937 rng(3);
+        std::set<std::pair<int, int>> seen;
+        for (int i = 0; i < 300; ++i) {
+            int x, y;
+            NearEyeWindow(c, shift, rng, &x, &y);
+            EXPECT_LE(std::abs(x + 7.5 - c.eyeX), shift + 0.5);
+            EXPECT_LE(std::abs(y + 7.5 - c.eyeY), shift + 0.5);
+            seen.insert({x, y});
+        }
+        EXPECT_EQ(seen.size(), static_cast<size_t>((2 * shift + 1) * (2 * shift + 1))) << "every offset is drawn";
+    }
+    // Near the copy's edge the window stays inside it.
+    EyeCopy edge = PositionCodedCopy(23, 25, 3.0, 24.0);
+    std::mt19937 rng(4);
+    for (int i = 0; i < 50; ++i) {
+        int x, y;
+        NearEyeWindow(edge, 2, rng, &x, &y);
+        EXPECT_TRUE(x >= 0 && y >= 0 && x + 15 <= edge.width && y + 15 <= edge.height);
+    }
+}
+
+TEST(EyeWindowTest, BrowWindowsLieAboveTheEyeAndAwayFromIt) {
+    // Eyes low enough in the copies for the brow windows to fit above them.
+    for (const EyeCopy& c : {PositionCodedCopy(35, 50, 17.5, 38.0), PositionCodedCopy(23, 33, 11.5, 25.0)}) {
+        for (double sideways : {0.0, 0.3}) {
+            std::vector<EyeQuarter> quarters(60, EyeQuarter{c});
+            quarters.push_back(EyeQuarter{PositionCodedCopy(35, 50, -1, -1)});     // no eye: nothing cut
+            quarters.push_back(EyeQuarter{PositionCodedCopy(35, 38, 17.5, 9.0)});  // no room above the eye
+            Samples brows = BrowNegatives(quarters, sideways, 6.0, "brows", 9);
+            ASSERT_GT(brows.size(), 30u);
+            EXPECT_LE(brows.size(), 60u);
+            double spread = 0;
+            for (size_t i = 0; i < brows.size(); ++i) {
+                const uint16_t first = brows.codes[i * kEyePositions];
+                const double up = c.eyeY - (first / 64 - 1 + 7.5), side = first % 64 - 1 + 7.5 - c.eyeX;
+                EXPECT_GE(up, 0.25 * c.width - 0.5);
+                EXPECT_LE(up, 0.7 * c.width + 0.5);
+                EXPECT_LE(std::abs(side), sideways * c.width + 1.5);
+                EXPECT_GT(std::hypot(up, side), 6.0);
+                spread = std::max(spread, std::abs(side));
+            }
+            // Beyond a pixel either way, as far as the copy lets them go.
+            if (sideways > 0) {
+                EXPECT_GE(spread, 3.5) << "the windows spread along the brow";
+            }
+        }
+    }
+}
+
 TEST(ValidationRuleTest, BothEyesMustLieWithinTheTolerance) {
     // True eyes 40 apart: the limit is 14 pixels at 0.35.
     EXPECT_TRUE(EyesMatch(110, 100, 150, 100, 100, 100, 140, 100, 0.35));
@@ -332,17 +398,22 @@ TEST(NegativeWindowTest, BootstrapScansEveryWindowTheDetectorScans) {
     std::vector<int> sides = CopySides(24, 90, 1.2);
     BootstrapResult one = BootstrapFaceNegatives(pictures, {PassEverything()}, sides, 100, 3, 1, 4);
     BootstrapResult two = BootstrapFaceNegatives(pictures, {PassEverything()}, sides, 100, 3, 2, 4);
-    uint64_t expected = 0;
+    uint64_t expected = 0, oddRows = 0;
     for (const Grey& g : pictures)
         for (int s : sides) {
             if (s > std::max(g.width, g.height)) continue;
             int w, h;
             FaceCopySize(g.width, g.height, s, &w, &h);
             if (w >= 23 && h >= 25) expected += 2 * static_cast<uint64_t>((h - 25) / 2 + 1) * (w - 22);
+            if (w >= 23 && h >= 26) oddRows += 2 * static_cast<uint64_t>((h - 26) / 2 + 1) * (w - 22);
         }
     EXPECT_GT(expected, 100u);
     EXPECT_EQ(one.scanned, expected);
     EXPECT_EQ(one.passed, expected);
+    // Asked for, the windows with their tops on odd rows come on top.
+    BootstrapResult both = BootstrapFaceNegatives(pictures, {PassEverything()}, sides, 100, 3, 1, 0, true);
+    EXPECT_EQ(both.scanned, expected + oddRows);
+    EXPECT_EQ(both.passed, expected + oddRows);
     EXPECT_EQ(one.windows.size(), 100u);
     EXPECT_EQ(one.windows.codes, two.windows.codes);
     ASSERT_EQ(one.boxes.size(), pictures.size());
