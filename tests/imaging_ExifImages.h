@@ -65,11 +65,8 @@ inline void Add(ExifData* data, ExifIfd ifd, ExifTag tag, ExifFormat format, uns
     if (format == EXIF_FORMAT_SHORT) exif_set_short(value.data(), exif_data_get_byte_order(data), number);
     if (format == EXIF_FORMAT_LONG) exif_set_long(value.data(), exif_data_get_byte_order(data), number);
     ExifEntry* e = exif_entry_new();
-    e->tag = tag;
-    e->format = format;
-    e->components = format == EXIF_FORMAT_ASCII ? value.size() : 1;
-    e->size = static_cast<unsigned>(value.size());
-    e->data = ExifCopy(value);
+    e->tag = tag, e->format = format, e->components = format == EXIF_FORMAT_ASCII ? value.size() : 1;
+    e->size = static_cast<unsigned>(value.size()), e->data = ExifCopy(value);
     exif_content_add_entry(data->ifd[ifd], e);
     exif_entry_unref(e);
 }
@@ -90,8 +87,7 @@ inline Bytes MakeExif(const ExifFields& f) {
     if (!f.thumbnail.empty()) {
         Add(data, EXIF_IFD_1, EXIF_TAG_COMPRESSION, EXIF_FORMAT_SHORT, 6, {});
         Add(data, EXIF_IFD_1, EXIF_TAG_ORIENTATION, EXIF_FORMAT_SHORT, 1, {});
-        data->data = ExifCopy(f.thumbnail);
-        data->size = static_cast<unsigned>(f.thumbnail.size());
+        data->data = ExifCopy(f.thumbnail), data->size = static_cast<unsigned>(f.thumbnail.size());
     }
     unsigned char* saved = nullptr;
     unsigned int size = 0;
@@ -124,10 +120,7 @@ inline void WriteJpeg(const std::string& path, int w, int h, const Bytes& rgb, c
     cinfo.err = jpeg_std_error(&err);
     jpeg_create_compress(&cinfo);
     jpeg_stdio_dest(&cinfo, f);
-    cinfo.image_width = w;
-    cinfo.image_height = h;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
+    cinfo.image_width = w, cinfo.image_height = h, cinfo.input_components = 3, cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 100, TRUE);
     cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
