@@ -2,6 +2,8 @@
 // object lifetime, block transfers, clipping, shapes and bitmap resources.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -12,37 +14,24 @@
 
 namespace {
 
+// A negative height makes the DIB top-down; 16 bits are 5-6-5 bitfields.
 BITMAPINFO DibInfo(int w, int h, int bpp) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = (WORD)bpp;
-    bi.bmiHeader.biCompression = BI_RGB;
-    if (bpp == 16) {
-        bi.bmiHeader.biCompression = BI_BITFIELDS;
-        bi.bmiColors[0] = 0xF800, bi.bmiColors[1] = 0x07E0, bi.bmiColors[2] = 0x001F;
-    }
-    return bi;
+    DWORD compression = bpp == 16 ? BI_BITFIELDS : BI_RGB;
+    return {{sizeof(BITMAPINFOHEADER), w, h, 1, (WORD)bpp, compression, 0, 0, 0, 0, 0}, {0xF800, 0x07E0, 0x001F, 0}};
 }
 
 // A memory DC with a DIB section (or a compatible bitmap when bpp is 0) selected.
 struct MemDC {
     HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
+    HBITMAP bitmap;
+    HGDIOBJ old;
     uint8_t* bits = nullptr;
 
     MemDC(int w, int h, int bpp) {
-        if (bpp == 0) {
-            bitmap = CreateCompatibleBitmap(dc, w, h);
-        } else {
-            BITMAPINFO bi = DibInfo(w, h, bpp);
-            void* p = nullptr;
-            bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
-            bits = static_cast<uint8_t*>(p);
-        }
+        BITMAPINFO bi = DibInfo(w, h, bpp);
+        void* p = nullptr;
+        bitmap = bpp ? CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &p, nullptr, 0) : CreateCompatibleBitmap(dc, w, h);
+        bits = static_cast<uint8_t*>(p);
         old = SelectObject(dc, bitmap);
     }
     ~MemDC() {
@@ -67,17 +56,7 @@ void ExpectPixels(HDC dc, const std::vector<Px>& pixels) {
     for (const Px& p : pixels) EXPECT_EQ(GetPixel(dc, p.x, p.y), p.c) << "at " << p.x << "," << p.y;
 }
 
-void SetPixels(HDC dc, const std::vector<Px>& pixels) {
-    for (const Px& p : pixels) SetPixel(dc, p.x, p.y, p.c);
-}
-
-uint16_t Word16(const uint8_t* p) {
-    uint16_t v;
-    memcpy(&v, p, 2);
-    return v;
-}
-
-COLORREF Through565(COLORREF c) {
+COLORREF In565(COLORREF c) {
     return RGB(GetRValue(c) & 0xF8, GetGValue(c) & 0xFC, GetBValue(c) & 0xF8);
 }
 
@@ -100,7 +79,7 @@ TEST(GdiDibSection, PixelsLandAtTheRightBytesForEachLayout) {
         {2, -1, 32, 1, 0, RGB(0x12, 0x34, 0x56), 4, {0x56, 0x34, 0x12, 0}, RGB(0x12, 0x34, 0x56)},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.bpp * 10 + (c.h < 0));
+        SCOPED_TRACE(&c - cases);
         MemDC m(c.w, c.h, c.bpp);
         ASSERT_NE(m.bits, nullptr);
         SetPixel(m.dc, c.x, c.y, c.colour);
@@ -124,60 +103,43 @@ TEST(GdiDibSection, UnsupportedLayoutsAreRefused) {
     EXPECT_EQ(CreateDIBSection(nullptr, nullptr, DIB_RGB_COLORS, nullptr, nullptr, 0), nullptr);
 }
 
-TEST(GdiDibSection, GetObjectReportsSizeDepthAndPaddedRowBytes) {
-    BITMAPINFO bi = DibInfo(5, -3, 24);
-    void* bits = nullptr;
-    HBITMAP bm = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+TEST(GdiDibSection, GetObjectReportsSizeDepthRowBytesAndOnlyDibBits) {
+    MemDC dib(5, -3, 24), compat(7, 2, 0);
     BITMAP info{};
-    ASSERT_EQ(GetObject(bm, sizeof info, &info), (int)sizeof info);
-    EXPECT_EQ(info.bmWidth, 5);
-    EXPECT_EQ(info.bmHeight, 3);
-    EXPECT_EQ(info.bmBitsPixel, 24);
-    EXPECT_EQ(info.bmWidthBytes, 16);
-    EXPECT_EQ(info.bmBits, bits);
-    DeleteObject(bm);
-
-    HBITMAP compat = CreateCompatibleBitmap(nullptr, 7, 2);
-    ASSERT_EQ(GetObject(compat, sizeof info, &info), (int)sizeof info);
-    EXPECT_EQ(info.bmWidth, 7);
-    EXPECT_EQ(info.bmBitsPixel, 32);
-    DeleteObject(compat);
-}
-
-TEST(GdiDibSection, CompatibleBitmapStartsBlack) {
-    MemDC m(3, 3, 0);
-    ExpectPixels(m.dc, {{2, 2, kBlack}, {3, 0, CLR_INVALID}});
+    ASSERT_EQ(GetObject(dib.bitmap, sizeof info, &info), (int)sizeof info);
+    EXPECT_EQ((std::array<LONG, 4>{info.bmWidth, info.bmHeight, info.bmWidthBytes, info.bmBitsPixel}),
+              (std::array<LONG, 4>{5, 3, 16, 24}));
+    EXPECT_EQ(info.bmBits, dib.bits);
+    ASSERT_EQ(GetObject(compat.bitmap, sizeof info, &info), (int)sizeof info);
+    EXPECT_EQ((std::array<LONG, 4>{info.bmWidth, info.bmHeight, info.bmWidthBytes, info.bmBitsPixel}),
+              (std::array<LONG, 4>{7, 2, 28, 32}));
+    EXPECT_EQ(info.bmBits, nullptr);
 }
 
 // ---------------------------------------------------------------------------
 // Object lifetime
 
-TEST(GdiObjects, BitmapIsBusyWhileSelectedIntoADC) {
+TEST(GdiObjects, SelectedObjectsAreBusyAndSelectingReturnsThePreviousOneOfItsKind) {
     HDC a = CreateCompatibleDC(nullptr), b = CreateCompatibleDC(nullptr);
     HBITMAP bm = CreateCompatibleBitmap(a, 2, 2);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 255));
     HGDIOBJ oldA = SelectObject(a, bm);
     ASSERT_NE(oldA, nullptr);
+    EXPECT_EQ(SelectObject(a, red), GetStockObject(WHITE_BRUSH));
+    EXPECT_EQ(SelectObject(a, pen), GetStockObject(BLACK_PEN));
+    EXPECT_EQ(SelectObject(a, GetStockObject(NULL_BRUSH)), red);
     EXPECT_FALSE(DeleteObject(bm));
-    EXPECT_EQ(SelectObject(b, bm), nullptr);  // one DC at a time
+    EXPECT_FALSE(DeleteObject(pen));
+    EXPECT_EQ(SelectObject(b, bm), nullptr);  // a bitmap lives in one DC at a time
     EXPECT_EQ(SelectObject(a, oldA), bm);
+    EXPECT_EQ(SelectObject(a, GetStockObject(BLACK_PEN)), pen);
     EXPECT_NE(SelectObject(b, bm), nullptr);
     DeleteDC(b);  // deleting the DC releases its bitmap
     EXPECT_TRUE(DeleteObject(bm));
-    EXPECT_TRUE(DeleteDC(a));
-}
-
-TEST(GdiObjects, SelectObjectReturnsThePreviousObjectOfTheSameKind) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-    HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 255));
-    EXPECT_EQ(SelectObject(dc, red), GetStockObject(WHITE_BRUSH));
-    EXPECT_EQ(SelectObject(dc, pen), GetStockObject(BLACK_PEN));
-    EXPECT_EQ(SelectObject(dc, GetStockObject(NULL_BRUSH)), red);
-    EXPECT_FALSE(DeleteObject(pen));  // still selected
-    EXPECT_EQ(SelectObject(dc, GetStockObject(BLACK_PEN)), pen);
     EXPECT_TRUE(DeleteObject(pen));
     EXPECT_TRUE(DeleteObject(red));
-    DeleteDC(dc);
+    EXPECT_TRUE(DeleteDC(a));
 }
 
 TEST(GdiObjects, StockObjectsSurviveDeleteObject) {
@@ -195,24 +157,16 @@ TEST(GdiObjects, NullAndWrongHandlesFailQuietly) {
     RECT rc{0, 0, 1, 1};
     SIZE size;
     HDC dc = CreateCompatibleDC(nullptr);
-    HBRUSH brush = CreateSolidBrush(0);
-    EXPECT_FALSE(DeleteDC(nullptr));
-    EXPECT_FALSE(DeleteObject(nullptr));
+    HBRUSH brush = CreateSolidBrush(0), pen = reinterpret_cast<HBRUSH>(GetStockObject(BLACK_PEN));
+    EXPECT_FALSE(DeleteDC(nullptr) || DeleteObject(nullptr) || LineTo(nullptr, 1, 1) || DrawIcon(dc, 0, 0, nullptr) ||
+                 GetTextExtentPoint32(nullptr, L"a", 1, &size));
+    EXPECT_FALSE(BitBlt(nullptr, 0, 0, 1, 1, dc, 0, 0, SRCCOPY) || BitBlt(dc, 0, 0, 1, 1, nullptr, 0, 0, SRCCOPY) ||
+                 TransparentImage(dc, 0, 0, 1, 1, nullptr, 0, 0, 1, 1, 0));
+    EXPECT_FALSE(FillRect(nullptr, &rc, brush) || FillRect(dc, &rc, nullptr) || FillRect(dc, &rc, pen) ||
+                 GetDeviceCaps(nullptr, LOGPIXELSX) || GetClipBox(nullptr, &rc) || DrawText(nullptr, L"a", 1, &rc, 0));
     EXPECT_EQ(SelectObject(nullptr, brush), nullptr);
     EXPECT_EQ(SelectObject(dc, nullptr), nullptr);
-    EXPECT_EQ(FillRect(nullptr, &rc, brush), 0);
-    EXPECT_EQ(FillRect(dc, &rc, nullptr), 0);
-    EXPECT_EQ(FillRect(dc, &rc, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_PEN))), 0);
-    EXPECT_FALSE(BitBlt(nullptr, 0, 0, 1, 1, dc, 0, 0, SRCCOPY));
-    EXPECT_FALSE(BitBlt(dc, 0, 0, 1, 1, nullptr, 0, 0, SRCCOPY));
-    EXPECT_FALSE(TransparentImage(dc, 0, 0, 1, 1, nullptr, 0, 0, 1, 1, 0));
     EXPECT_EQ(GetPixel(nullptr, 0, 0), CLR_INVALID);
-    EXPECT_FALSE(GetTextExtentPoint32(nullptr, L"a", 1, &size));
-    EXPECT_EQ(GetDeviceCaps(nullptr, LOGPIXELSX), 0);
-    EXPECT_EQ(GetClipBox(nullptr, &rc), 0);
-    EXPECT_FALSE(LineTo(nullptr, 1, 1));
-    EXPECT_FALSE(DrawIcon(dc, 0, 0, nullptr));
-    EXPECT_EQ(DrawText(nullptr, L"a", 1, &rc, 0), 0);
     DeleteObject(brush);
     DeleteDC(dc);
 }
@@ -221,48 +175,42 @@ TEST(GdiObjects, NullAndWrongHandlesFailQuietly) {
 // StretchDIBits
 
 TEST(GdiStretchDIBits, TopDown24BitEnlargedIntoBottomUp565LandsNearestPixels) {
-    const int sw = 4, sh = 2, stride = 12;  // every source pixel a different colour
-    std::vector<uint8_t> src(stride * sh);
-    auto colour = [](int x, int y) { return RGB(40 * x + 8, 100 * y + 16, 200 - 40 * x); };
-    for (int y = 0; y < sh; y++)
-        for (int x = 0; x < sw; x++) {
-            uint8_t* p = &src[y * stride + x * 3];
-            p[0] = GetBValue(colour(x, y)), p[1] = GetGValue(colour(x, y)), p[2] = GetRValue(colour(x, y));
-        }
-    BITMAPINFO bi = DibInfo(sw, -sh, 24);
+    auto colour = [](int x, int y) { return RGB(40 * x + 8, 100 * y + 16, 200 - 40 * x); };  // all different
+    std::vector<uint8_t> src(12 * 2);                                                        // 4 x 2, rows of 12
+    for (int i = 0; i < 8; i++) {
+        COLORREF c = colour(i % 4, i / 4);
+        uint8_t* p = &src[i / 4 * 12 + i % 4 * 3];
+        p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
+    }
+    BITMAPINFO bi = DibInfo(4, -2, 24);
     MemDC m(8, 4, 16);
-    ASSERT_NE(m.bits, nullptr);
-    EXPECT_EQ(StretchDIBits(m.dc, 0, 0, 8, 4, 0, 0, sw, sh, src.data(), &bi, DIB_RGB_COLORS, SRCCOPY), 4);
+    EXPECT_EQ(StretchDIBits(m.dc, 0, 0, 8, 4, 0, 0, 4, 2, src.data(), &bi, DIB_RGB_COLORS, SRCCOPY), 4);
     for (int y = 0; y < 4; y++)
-        for (int x = 0; x < 8; x++) EXPECT_EQ(GetPixel(m.dc, x, y), Through565(colour(x / 2, y / 2))) << x << "," << y;
-    // The top-left destination pixel sits in the last row of the bottom-up memory.
-    EXPECT_EQ(Word16(m.bits + 3 * 16), ((8 >> 3) << 11) | ((16 >> 2) << 5) | (200 >> 3));
+        for (int x = 0; x < 8; x++) EXPECT_EQ(GetPixel(m.dc, x, y), In565(colour(x / 2, y / 2))) << x << "," << y;
 }
 
-TEST(GdiStretchDIBits, ShrinkingPicksEveryNthSourceColumn) {
-    uint32_t src[6] = {1, 2, 3, 4, 5, 6};
-    BITMAPINFO bi = DibInfo(6, -1, 32);
-    MemDC m(3, 1, 0);
-    StretchDIBits(m.dc, 0, 0, 3, 1, 0, 0, 6, 1, src, &bi, DIB_RGB_COLORS, SRCCOPY);
-    ExpectPixels(m.dc, {{0, 0, RGB(0, 0, 1)}, {1, 0, RGB(0, 0, 3)}, {2, 0, RGB(0, 0, 5)}});
-}
-
-TEST(GdiStretchDIBits, BottomUpSourceCountsYSrcFromTheBottomRow) {
-    uint32_t src[4] = {4, 3, 2, 1};  // 1 x 4 bottom-up: memory row k holds image row 3 - k, colour = row + 1
-    BITMAPINFO bi = DibInfo(1, 4, 32);
-    MemDC m(1, 1, 0);
-    StretchDIBits(m.dc, 0, 0, 1, 1, 0, 0, 1, 1, src, &bi, DIB_RGB_COLORS, SRCCOPY);
-    EXPECT_EQ(GetPixel(m.dc, 0, 0), RGB(0, 0, 4));  // the bottom image row
-    StretchDIBits(m.dc, 0, 0, 1, 1, 0, 3, 1, 1, src, &bi, DIB_RGB_COLORS, SRCCOPY);
-    EXPECT_EQ(GetPixel(m.dc, 0, 0), RGB(0, 0, 1));  // the top image row
-}
-
-TEST(GdiStretchDIBits, Rgb565SourceIntoXrgbDestination) {
-    uint16_t src[2] = {0xF800, 0x001F};
-    BITMAPINFO bi = DibInfo(2, -1, 16);
-    MemDC m(2, 1, 0);
-    StretchDIBits(m.dc, 0, 0, 2, 1, 0, 0, 2, 1, src, &bi, DIB_RGB_COLORS, SRCCOPY);
-    ExpectPixels(m.dc, {{0, 0, RGB(248, 0, 0)}, {1, 0, RGB(0, 0, 248)}});
+TEST(GdiStretchDIBits, SourceRowsColumnsAndFormats) {
+    struct Case {
+        int bpp, w, h;
+        std::vector<uint32_t> src;
+        int ySrc, wSrc;
+        std::vector<COLORREF> row;  // the destination's one row
+    } cases[] = {
+        {32, 6, -1, {1, 2, 3, 4, 5, 6}, 0, 6, {RGB(0, 0, 1), RGB(0, 0, 3), RGB(0, 0, 5)}},  // every 2nd column
+        // 1 x 4 bottom-up: memory row k holds image row 3 - k; ySrc counts from the bottom row.
+        {32, 1, 4, {4, 3, 2, 1}, 0, 1, {RGB(0, 0, 4)}},
+        {32, 1, 4, {4, 3, 2, 1}, 3, 1, {RGB(0, 0, 1)}},
+        {16, 2, -1, {0x001FF800}, 0, 2, {RGB(248, 0, 0), RGB(0, 0, 248)}},  // 5-6-5 words 0xF800, 0x001F
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        BITMAPINFO bi = DibInfo(c.w, c.h, c.bpp);
+        int dw = (int)c.row.size();
+        MemDC m(dw, 1, 0);
+        EXPECT_EQ(StretchDIBits(m.dc, 0, 0, dw, 1, 0, c.ySrc, c.wSrc, 1, c.src.data(), &bi, DIB_RGB_COLORS, SRCCOPY),
+                  1);
+        for (int x = 0; x < dw; x++) EXPECT_EQ(GetPixel(m.dc, x, 0), c.row[x]) << x;
+    }
 }
 
 TEST(GdiStretchDIBits, CountsOnlyTheRowsDrawnAndRefusesOtherRops) {
@@ -293,28 +241,27 @@ struct GuardedSurface {
         surface.width = w, surface.height = h, surface.format = format, surface.bottomUp = bottomUp;
         for (int y = 0; y < h; y++) memset(surface.Row(y), 0, (size_t)used);
     }
-    bool CanariesIntact() const {
-        for (int i = 0; i < kGuard; i++)
-            if (memory[i] != kCanary || memory[memory.size() - 1 - i] != kCanary) return false;
-        for (int y = 0; y < surface.height; y++)
-            for (int b = used; b < surface.stride; b++)
-                if (surface.Row(y)[b] != kCanary) return false;
-        return true;
+    // Overwrites the pixels, then checks that every other byte still holds the canary.
+    bool CanariesIntact() {
+        for (int y = 0; y < surface.height; y++) memset(surface.Row(y), kCanary, (size_t)used);
+        return std::count(memory.begin(), memory.end(), kCanary) == (std::ptrdiff_t)memory.size();
     }
 };
 
+// Every drawing call, each reaching far past the DC's clip on all sides.
 void DrawEverywhere(HDC dc) {
-    HBRUSH brush = CreateSolidBrush(RGB(200, 10, 10));
+    HBRUSH brush = reinterpret_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
     HPEN pen = CreatePen(PS_SOLID, 5, RGB(10, 200, 10));
-    RECT huge{-1000, -1000, 1000, 1000};
+    RECT huge{-1000, -1000, 1000, 1000}, box{-10, -10, 50, 50};
     FillRect(dc, &huge, brush);
-    HGDIOBJ oldPen = SelectObject(dc, pen), oldBrush = SelectObject(dc, brush);
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    SelectObject(dc, brush);
     Rectangle(dc, -3, -3, 40, 40);
     MoveToEx(dc, -50, -20, nullptr);
     LineTo(dc, 60, 30);
     LineTo(dc, -100000, 100000);
     SetPixel(dc, -1, 0, RGB(1, 2, 3));
-    SetPixel(dc, 1000, 0, RGB(1, 2, 3));
+    SetPixel(dc, 5, 0, RGB(1, 2, 3));  // the right edge of a 5-wide surface or clip
     std::vector<uint32_t> src(16 * 16, 0x3366FF);
     BITMAPINFO bi = DibInfo(16, 16, 32);
     StretchDIBits(dc, -5, -5, 100, 100, 0, 0, 16, 16, src.data(), &bi, DIB_RGB_COLORS, SRCCOPY);
@@ -326,12 +273,9 @@ void DrawEverywhere(HDC dc) {
     SetBkMode(dc, OPAQUE);
     SetTextColor(dc, RGB(0, 0, 200));
     ExtTextOut(dc, -8, -6, ETO_OPAQUE, &huge, L"WWWWWWWW", 8, nullptr);
-    RECT box{-10, -10, 50, 50};
     DrawText(dc, L"Clipped text", -1, &box, DT_NOCLIP);
     SelectObject(dc, oldPen);
-    SelectObject(dc, oldBrush);
     DeleteObject(pen);
-    DeleteObject(brush);
 }
 
 TEST(GdiClipping, DrawingPastTheSurfaceEdgesWritesOnlyInsideIt) {
@@ -351,18 +295,21 @@ TEST(GdiClipping, WindowDCDrawsOnlyInsideItsClipAtItsOrigin) {
     GuardedSurface g(12, 10, platform::PixelFormat::BGR24, false);
     // The DC's (0, 0) is surface pixel (3, 2); it may draw on DC pixels [0, 5) x [0, 4).
     HDC dc = platform::MakeSurfaceDC(&g.surface, 3, 2, RECT{0, 0, 5, 4});
+    RECT first{0, 0, 1, 1};
+    FillRect(dc, &first, reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    EXPECT_EQ(g.surface.Get(3, 2), 0xFFFFFFu);
+    EXPECT_EQ(g.surface.Get(4, 2) | g.surface.Get(3, 3), 0u);
     DrawEverywhere(dc);
     for (int y = 0; y < 10; y++)
         for (int x = 0; x < 12; x++)
             EXPECT_EQ(g.surface.Get(x, y) != 0, x >= 3 && x < 8 && y >= 2 && y < 6) << x << "," << y;
-    RECT box, clip{0, 0, 5, 4};
+    RECT box, clip{0, 0, 5, 4}, bitmapRect{0, 0, 9, 4};
     EXPECT_EQ(GetClipBox(dc, &box), SIMPLEREGION);
     EXPECT_TRUE(EqualRect(&box, &clip));
     EXPECT_EQ(GetPixel(dc, 5, 0), CLR_INVALID);
     platform::FreeSurfaceDC(dc);
 
     MemDC m(9, 4, 0);  // a memory DC's clip box is its bitmap
-    RECT bitmapRect{0, 0, 9, 4};
     EXPECT_EQ(GetClipBox(m.dc, &box), SIMPLEREGION);
     EXPECT_TRUE(EqualRect(&box, &bitmapRect));
 }
@@ -371,17 +318,16 @@ TEST(GdiClipping, WindowDCDrawsOnlyInsideItsClipAtItsOrigin) {
 // Fills and shapes
 
 TEST(GdiFillRect, FillsTheRectangleClippedWithRightAndBottomExclusive) {
+    const COLORREF red = RGB(255, 0, 0);
     MemDC m(4, 4, 0);
-    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-    RECT rc{-2, 1, 2, 3};
-    EXPECT_NE(FillRect(m.dc, &rc, red), 0);
+    HBRUSH brush = CreateSolidBrush(red);
+    RECT rc{-2, 1, 2, 3}, all{0, 0, 4, 4};
+    EXPECT_NE(FillRect(m.dc, &rc, brush), 0);
+    DeleteObject(brush);
+    FillRect(m.dc, &all, GetStockObject(NULL_BRUSH));  // the null brush leaves pixels alone
     for (int y = 0; y < 4; y++)
         for (int x = 0; x < 4; x++)
-            EXPECT_EQ(GetPixel(m.dc, x, y), x < 2 && y >= 1 && y < 3 ? RGB(255, 0, 0) : kBlack) << x << "," << y;
-    DeleteObject(red);
-    RECT all{0, 0, 4, 4};
-    FillRect(m.dc, &all, GetStockObject(NULL_BRUSH));  // the null brush leaves pixels alone
-    ExpectPixels(m.dc, {{0, 1, RGB(255, 0, 0)}, {3, 3, kBlack}});
+            EXPECT_EQ(GetPixel(m.dc, x, y), x < 2 && y >= 1 && y < 3 ? red : kBlack) << x << "," << y;
 }
 
 TEST(GdiShapes, RectangleOutlinesWithThePenAndFillsWithTheBrush) {
@@ -411,8 +357,12 @@ TEST(GdiShapes, LinesLeaveOutTheirEndPointMoveThePenAndClipToTheSurface) {
     } cases[] = {
         {1, 1, 2, 6, 2, {{1, 2}, {3, 2}, {5, 2}}, {{0, 2}, {6, 2}, {3, 1}, {3, 3}}},
         {1, 0, 0, 5, 5, {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}}, {{5, 5}, {1, 0}}},
-        {3, 2, 5, 8, 5, {{4, 4}, {4, 6}}, {{4, 3}, {4, 7}}},  // a square around each point
-        {1, -2000000000, 1, 2000000000, 1, {{0, 1}, {4, 1}, {9, 1}}, {{2, 0}, {2, 2}}},
+        // Shallow: y = x / 4 rounded, one pixel a column (the ties at x = 2 and 6 may go either way).
+        {1, 0, 0, 8, 2, {{0, 0}, {1, 0}, {3, 1}, {4, 1}, {5, 1}, {7, 2}}, {{1, 1}, {3, 0}, {4, 2}, {7, 1}, {8, 2}}},
+        // A square around each point; the last is around (7, 5).
+        {3, 2, 5, 8, 5, {{1, 5}, {8, 5}, {4, 4}, {4, 6}}, {{0, 5}, {9, 5}, {4, 3}, {4, 7}}},
+        // Far past both edges; (0, 2) is the pixel after (9, 1) in memory.
+        {1, -2000000000, 1, 2000000000, 1, {{0, 1}, {4, 1}, {9, 1}}, {{2, 0}, {0, 2}}},
     };
     for (Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.x0 << "," << c.y0 << " to " << c.x1 << "," << c.y1);
@@ -426,7 +376,6 @@ TEST(GdiShapes, LinesLeaveOutTheirEndPointMoveThePenAndClipToTheSurface) {
         EXPECT_EQ(at.x, c.x1);
         EXPECT_EQ(at.y, c.y1);
         for (Px& p : c.inked) p.c = kWhite;
-        for (Px& p : c.bare) p.c = kBlack;
         ExpectPixels(m.dc, c.inked);
         ExpectPixels(m.dc, c.bare);
         SelectObject(m.dc, oldPen);
@@ -434,93 +383,79 @@ TEST(GdiShapes, LinesLeaveOutTheirEndPointMoveThePenAndClipToTheSurface) {
     }
 }
 
-TEST(GdiShapes, ShallowLineStepsOneRowAtTheMidpoint) {
-    MemDC m(8, 3, 0);
-    SelectObject(m.dc, GetStockObject(WHITE_PEN));
-    MoveToEx(m.dc, 0, 0, nullptr);
-    LineTo(m.dc, 8, 2);
-    int perRow[3] = {0, 0, 0};
-    for (int y = 0; y < 3; y++)
-        for (int x = 0; x < 8; x++) perRow[y] += GetPixel(m.dc, x, y) == kWhite;
-    EXPECT_EQ(perRow[0] + perRow[1] + perRow[2], 8);  // one pixel a column, end point left out
-    EXPECT_GE(perRow[1], 3);
-    ExpectPixels(m.dc, {{0, 0, kWhite}, {4, 1, kWhite}});
-}
-
 // ---------------------------------------------------------------------------
 // Transfers between DCs
 
-TEST(GdiBitBlt, CopiesABlockBetweenDCsOfDifferentFormats) {
-    MemDC src(4, 4, 0);
-    SetPixels(src.dc, {{1, 1, RGB(255, 128, 64)}, {2, 1, RGB(10, 20, 30)}});
-    MemDC dst(6, 6, 16);
-    EXPECT_TRUE(BitBlt(dst.dc, 3, 2, 2, 1, src.dc, 1, 1, SRCCOPY));
-    ExpectPixels(
-        dst.dc,
-        {{3, 2, Through565(RGB(255, 128, 64))}, {4, 2, Through565(RGB(10, 20, 30))}, {5, 2, kBlack}, {3, 3, kBlack}});
-    MemDC dst24(3, 3, 24);
-    BitBlt(dst24.dc, 0, 0, 3, 3, src.dc, 0, 0, SRCCOPY);
-    EXPECT_EQ(GetPixel(dst24.dc, 1, 1), RGB(255, 128, 64));
+TEST(GdiBlit, CopiesStretchesAndSkipsTheKeyColourAcrossFormats) {
+    // The destination starts as `bg`, which every format holds exactly; keyed calls skip magenta.
+    const COLORREF bg = RGB(8, 8, 8), c1 = RGB(255, 128, 64), c2 = RGB(10, 20, 30), red = RGB(255, 0, 0);
+    const COLORREF green = RGB(0, 255, 0), key = RGB(255, 0, 255), grey = RGB(7, 7, 7);
+    enum Call { Bit, Stretch, KeyFromDC, KeyFromBitmap };
+    struct Bmp {
+        int w, h, bpp;
+    };
+    struct Box {
+        int x, y, w, h;
+    };
+    struct Setup {
+        Call call;
+        Bmp src;
+        Box from;
+        Bmp dst;
+        Box to;
+    };
+    struct Case {
+        Setup how;
+        std::vector<Px> src, expected;
+    } cases[] = {
+        {{Bit, {4, 4, 0}, {1, 1, 2, 1}, {6, 6, 16}, {3, 2, 2, 1}},
+         {{1, 1, c1}, {2, 1, c2}},
+         {{3, 2, In565(c1)}, {4, 2, In565(c2)}, {5, 2, bg}, {3, 3, bg}, {2, 2, bg}}},
+        {{Bit, {4, 4, 0}, {0, 0, 3, 3}, {3, 3, 24}, {0, 0, 3, 3}}, {{1, 1, c1}}, {{1, 1, c1}, {0, 0, kBlack}}},
+        // Destination pixels mapping past the source's right or bottom edge are left alone;
+        // past row 0's end a careless read would find the red pixel.
+        {{Bit, {2, -2, 32}, {0, 0, 4, 3}, {4, 3, 0}, {0, 0, 4, 3}},
+         {{0, 0, grey}, {1, 0, grey}, {0, 1, red}},
+         {{1, 0, grey}, {0, 1, red}, {2, 0, bg}, {3, 0, bg}, {0, 2, bg}}},
+        {{Stretch, {2, 1, 0}, {0, 0, 2, 1}, {4, 2, 32}, {0, 0, 4, 2}},
+         {{0, 0, red}, {1, 0, green}},
+         {{1, 1, red}, {2, 0, green}, {3, 1, green}}},
+        {{KeyFromDC, {3, 1, 0}, {0, 0, 3, 1}, {3, 1, 0}, {0, 0, 3, 1}},
+         {{0, 0, key}, {1, 0, c2}, {2, 0, key}},
+         {{0, 0, bg}, {1, 0, c2}, {2, 0, bg}}},
+        // From a bitmap handle while stretching onto a 16-bit destination.
+        {{KeyFromBitmap, {2, 1, 0}, {0, 0, 2, 1}, {4, 2, 16}, {0, 0, 4, 2}},
+         {{0, 0, key}, {1, 0, grey}},
+         {{0, 1, bg}, {1, 0, bg}, {2, 1, In565(grey)}}},
+        // A 16-bit source matches the key by its packed value, which (250, 3, 250) shares.
+        {{KeyFromDC, {2, 1, 16}, {0, 0, 2, 1}, {2, 1, 0}, {0, 0, 2, 1}},
+         {{0, 0, RGB(250, 3, 250)}, {1, 0, kWhite}},
+         {{0, 0, bg}, {1, 0, In565(kWhite)}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        const Setup& k = c.how;
+        const Box &t = k.to, &f = k.from;
+        MemDC src(k.src.w, k.src.h, k.src.bpp), dst(k.dst.w, k.dst.h, k.dst.bpp);
+        for (const Px& p : c.src) SetPixel(src.dc, p.x, p.y, p.c);
+        dst.Fill(bg);
+        HANDLE from = k.call == KeyFromBitmap ? (HANDLE)src.bitmap : (HANDLE)src.dc;
+        EXPECT_TRUE(k.call == Bit       ? BitBlt(dst.dc, t.x, t.y, t.w, t.h, src.dc, f.x, f.y, SRCCOPY)
+                    : k.call == Stretch ? StretchBlt(dst.dc, t.x, t.y, t.w, t.h, src.dc, f.x, f.y, f.w, f.h, SRCCOPY)
+                                        : TransparentImage(dst.dc, t.x, t.y, t.w, t.h, from, f.x, f.y, f.w, f.h, key));
+        ExpectPixels(dst.dc, c.expected);
+    }
 }
 
-TEST(GdiBitBlt, ScrollingWithinOneBitmapDoesNotSmear) {
+TEST(GdiBlit, ScrollingWithinOneBitmapDoesNotSmear) {
     MemDC m(5, 1, 0);
     for (int x = 0; x < 5; x++) SetPixel(m.dc, x, 0, RGB(x + 1, 0, 0));
     BitBlt(m.dc, 1, 0, 4, 1, m.dc, 0, 0, SRCCOPY);
     for (int x = 1; x < 5; x++) EXPECT_EQ(GetPixel(m.dc, x, 0), RGB(x, 0, 0)) << x;
 }
 
-TEST(GdiBitBlt, PixelsBeyondTheSourceLeaveTheDestinationAlone) {
-    const COLORREF grey = RGB(1, 1, 1), navy = RGB(0, 0, 99);
-    MemDC src(2, -2, 32);
-    src.Fill(grey);
-    SetPixel(src.dc, 0, 1, RGB(200, 0, 0));  // what reading past row 0's end would find
-    MemDC dst(4, 3, 0);
-    dst.Fill(navy);
-    BitBlt(dst.dc, 0, 0, 4, 3, src.dc, 0, 0, SRCCOPY);
-    ExpectPixels(dst.dc, {{1, 0, grey}, {2, 0, navy}, {3, 0, navy}, {0, 2, navy}});
-}
-
-TEST(GdiBitBlt, StretchBltDoublesPixels) {
-    MemDC src(2, 1, 0);
-    SetPixels(src.dc, {{0, 0, RGB(255, 0, 0)}, {1, 0, RGB(0, 255, 0)}});
-    MemDC dst(4, 2, 32);
-    StretchBlt(dst.dc, 0, 0, 4, 2, src.dc, 0, 0, 2, 1, SRCCOPY);
-    ExpectPixels(dst.dc, {{1, 1, RGB(255, 0, 0)}, {2, 0, RGB(0, 255, 0)}, {3, 1, RGB(0, 255, 0)}});
-}
-
-TEST(GdiTransparentImage, SkipsPixelsOfTheKeyColour) {
-    const COLORREF key = RGB(255, 0, 255), bg = RGB(9, 9, 9), grey = RGB(7, 7, 7), near = RGB(255, 250, 255);
-    const COLORREF bg565 = Through565(bg), grey565 = Through565(grey);
-    struct Case {
-        int srcBpp;
-        std::vector<COLORREF> src;  // one row
-        SIZE dst;
-        int dstBpp;
-        bool fromBitmap;
-        COLORREF key;
-        std::vector<Px> expected;
-    } cases[] = {
-        {0, {key, RGB(1, 2, 3), key}, {3, 1}, 0, false, key, {{0, 0, bg}, {1, 0, RGB(1, 2, 3)}, {2, 0, bg}}},
-        // From a bitmap handle while stretching onto a 16-bit destination.
-        {0, {key, grey}, {4, 2}, 16, true, key, {{0, 1, bg565}, {1, 0, bg565}, {2, 1, grey565}}},
-        // A 16-bit source matches the key by its packed value, which only its first pixel shares.
-        {16, {near, kWhite}, {2, 1}, 0, false, near, {{0, 0, bg}, {1, 0, RGB(248, 252, 248)}}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        const int sw = (int)c.src.size(), dw = c.dst.cx, dh = c.dst.cy;
-        MemDC src(sw, 1, c.srcBpp), dst(dw, dh, c.dstBpp);
-        for (int x = 0; x < sw; x++) SetPixel(src.dc, x, 0, c.src[x]);
-        dst.Fill(bg);
-        EXPECT_TRUE(c.fromBitmap ? TransparentImage(dst.dc, 0, 0, dw, dh, src.bitmap, 0, 0, sw, 1, c.key)
-                                 : TransparentImage(dst.dc, 0, 0, dw, dh, src.dc, 0, 0, sw, 1, c.key));
-        ExpectPixels(dst.dc, c.expected);
-    }
-}
-
 // ---------------------------------------------------------------------------
-// Display facts
+// Display facts and rectangles
 
 TEST(GdiDevice, ReportsHighDpiSixteenBitScreenWithItsNearestColours) {
     HDC dc = CreateCompatibleDC(nullptr);
@@ -530,11 +465,9 @@ TEST(GdiDevice, ReportsHighDpiSixteenBitScreenWithItsNearestColours) {
     EXPECT_EQ(GetNearestColor(nullptr, 0), CLR_INVALID);
     int w = 0, h = 0;
     platform::GetScreenSize(&w, &h);
-    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX), 192);
-    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 192);
-    EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 16);
-    EXPECT_EQ(GetDeviceCaps(dc, HORZRES), w);
-    EXPECT_EQ(GetDeviceCaps(dc, VERTRES), h);
+    EXPECT_EQ((std::array{GetDeviceCaps(dc, LOGPIXELSX), GetDeviceCaps(dc, LOGPIXELSY), GetDeviceCaps(dc, BITSPIXEL),
+                          GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES)}),
+              (std::array{192, 192, 16, w, h}));
     DeleteDC(dc);
 }
 
@@ -554,37 +487,28 @@ TEST(GdiRectangles, IntersectionAndHitTesting) {
 // ---------------------------------------------------------------------------
 // Bitmap resources
 
-// A BMP file of 24- or 32-bit pixels; a negative height makes it top-down.
-std::vector<unsigned char> MakeBmp(int w, int h, int bpp, const std::vector<uint32_t>& topDownPixels) {
+// A BMP file of 24- or 32-bit pixels (given top row first); a negative height makes it top-down.
+std::vector<unsigned char> MakeBmp(int w, int h, int bpp, const std::vector<uint32_t>& pixels) {
     int stride = (w * bpp / 8 + 3) & ~3, rows = std::abs(h);
-    const uint32_t offBits = 14 + 40;
-    std::vector<unsigned char> f(offBits + (size_t)stride * rows, 0);
+    std::vector<unsigned char> f(54 + (size_t)stride * rows, 0);
     auto put32 = [&](size_t at, uint32_t v) { memcpy(&f[at], &v, 4); };  // little-endian host
     f[0] = 'B', f[1] = 'M', f[26] = 1, f[28] = (unsigned char)bpp;
-    put32(2, (uint32_t)f.size());
-    put32(10, offBits);
-    put32(14, 40);
-    put32(18, (uint32_t)w);
-    put32(22, (uint32_t)h);
-    for (int y = 0; y < rows; y++)
-        for (int x = 0; x < w; x++)
-            memcpy(&f[offBits + (size_t)(h > 0 ? rows - 1 - y : y) * stride + (size_t)x * (bpp / 8)],
-                   &topDownPixels[(size_t)y * w + x], 3);
+    put32(2, (uint32_t)f.size()), put32(10, 54), put32(14, 40), put32(18, (uint32_t)w), put32(22, (uint32_t)h);
+    for (int i = 0; i < w * rows; i++)
+        memcpy(&f[54 + (size_t)(h > 0 ? rows - 1 - i / w : i / w) * stride + (size_t)(i % w) * (bpp / 8)], &pixels[i],
+               3);
     return f;
 }
 
-TEST(GdiLoadBitmap, DecodesBottomUp24And32BitBmpResources) {
+TEST(GdiLoadBitmap, DecodesBottomUp24AndTopDown32BitBmpResources) {
     std::vector<uint32_t> px = {0xFF0000, 0x00FF00, 0x0000FF, 0x102030, 0x405060, 0x708090};
     std::vector<unsigned char> bmp24 = MakeBmp(3, 2, 24, px), bmp32 = MakeBmp(3, -2, 32, px);
-    std::vector<unsigned char> truncated(bmp24.begin(), bmp24.end() - 4);
     platform::BinaryResource binaries[] = {
         {RT_BITMAP, 10, bmp24.data(), bmp24.size()},
         {RT_BITMAP, 11, bmp32.data(), bmp32.size()},
-        {RT_BITMAP, 12, truncated.data(), truncated.size()},
+        {RT_BITMAP, 12, bmp24.data(), bmp24.size() - 4},  // truncated
     };
-    platform::ResourceModule module{};
-    module.binaries = binaries;
-    module.binaryCount = 3;
+    platform::ResourceModule module{nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, binaries, 3};
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(0x5150);
     platform::RegisterResourceModule(instance, &module);
 
@@ -592,19 +516,17 @@ TEST(GdiLoadBitmap, DecodesBottomUp24And32BitBmpResources) {
         SCOPED_TRACE(id);
         HBITMAP bm = LoadBitmap(instance, MAKEINTRESOURCE(id));
         ASSERT_NE(bm, nullptr);
-        BITMAP info{};
-        GetObject(bm, sizeof info, &info);
-        EXPECT_EQ(info.bmWidth, 3);
-        EXPECT_EQ(info.bmHeight, 2);
         HDC dc = CreateCompatibleDC(nullptr);
         HGDIOBJ old = SelectObject(dc, bm);
         ExpectPixels(dc, {{0, 0, RGB(255, 0, 0)}, {2, 0, RGB(0, 0, 255)}, {2, 1, RGB(0x70, 0x80, 0x90)}});
+        ExpectPixels(dc, {{3, 0, CLR_INVALID}, {0, 2, CLR_INVALID}});  // 3 x 2
         SelectObject(dc, old);
         DeleteDC(dc);
         EXPECT_TRUE(DeleteObject(bm));
     }
     EXPECT_EQ(LoadBitmap(instance, MAKEINTRESOURCE(12)), nullptr);
     EXPECT_EQ(LoadBitmap(instance, MAKEINTRESOURCE(99)), nullptr);
+    platform::RegisterResourceModule(instance, nullptr);  // the table dies with this test
 }
 
 }  // namespace
