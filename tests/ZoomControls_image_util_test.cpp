@@ -4,48 +4,29 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ZoomControls/Diagnostics.h"
 #include "ZoomControls/ImageUtil.h"
 #include "ZoomControls_TestImages.h"
-#include "platform/Platform.h"
 
 using namespace zoom_test;
 
 namespace {
 
 constexpr int kImageId = 301;
-
-// Pixel (x, y) of the position pattern: opaque, red from x and green from y,
-// so a pixel that lands in the wrong place shows it.
-uint32_t PositionPixel(int x, int y) {
-    return Argb(255, (uint32_t)(x * 16 + 8) & 0xFF, (uint32_t)(y * 16 + 8) & 0xFF, 0x40);
-}
-
 constexpr uint16_t kBackground = 0x1234;
 
-// Draws image kImageId into `dst` (the part `src` of it) over the background
-// colour and checks the whole buffer: inside `drawn` pixel (x, y) must hold the
-// image's pixel (x, y) less the place of the source's corner, the background elsewhere.
-void ExpectDrawn(BackBuffer& buffer, ImageRef& ref, RECT dst, const RECT* src, RECT drawn) {
-    const int ox = dst.left - (src ? src->left : 0), oy = dst.top - (src ? src->top : 0);
-    buffer.Fill(kBackground);
-    DrawImage(ref, buffer.dc(), &dst, src, 1);
-    int wrong = 0;
-    for (int y = 0; y < buffer.height(); y++) {
-        for (int x = 0; x < buffer.width(); x++) {
-            bool inside = x >= drawn.left && x < drawn.right && y >= drawn.top && y < drawn.bottom;
-            uint32_t p = PositionPixel(x - ox, y - oy);
-            uint16_t want = inside ? Pack565((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF) : kBackground;
-            if (buffer.Get(x, y) != want && wrong++ < 5)
-                ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << buffer.Get(x, y) << ", not "
-                              << want;
-        }
-    }
-    EXPECT_EQ(0, wrong);
+// Pixel (x, y) of the position pattern, opaque with red from x and green from
+// y, so a pixel that lands in the wrong place shows it; as ARGB or as 565.
+uint32_t PositionPixel(int x, int y) {
+    return Argb(255, (x * 16 + 8) & 0xFF, (y * 16 + 8) & 0xFF, 0x40);
+}
+
+uint16_t Position565(int x, int y) {
+    return Pack565((x * 16 + 8) & 0xFF, (y * 16 + 8) & 0xFF, 0x40);
 }
 
 // Makes `png` image kImageId and loads it into `ref`.
@@ -73,26 +54,29 @@ std::string Text() {
     return Narrow(DiagnosticText());
 }
 
+// Counts the GDI objects and device contexts alive now, to compare later.
+struct GdiCount {
+    int objects = platform::LiveGdiObjects(), dcs = platform::LiveDeviceContexts();
+    void ExpectSame(int more = 0) const {
+        EXPECT_EQ(objects + more, platform::LiveGdiObjects());
+        EXPECT_EQ(dcs + more, platform::LiveDeviceContexts());
+    }
+};
+
 }  // namespace
 
-TEST(AlphaTable, HoldsTheTruncatedProductOverFullScale) {
+TEST(AlphaTable, HoldsTheTruncatedProductOverFullScaleAndTheOpacityIsClamped) {
     Toolkit kit;
     ImageRef ref;  // the table is built with the imaging service
     for (int v = 0; v < 256; v++) EXPECT_EQ((uint32_t)v, AlphaTableEntry(255, v)) << v;
     for (int a = 0; a < 256; a++) EXPECT_EQ(0u, AlphaTableEntry(a, 0)) << a;
-    EXPECT_EQ(128u, AlphaTableEntry(128, 255));
-    EXPECT_EQ(0u, AlphaTableEntry(1, 254));
-    EXPECT_EQ(1u, AlphaTableEntry(1, 255));
-    EXPECT_EQ(63u, AlphaTableEntry(128, 126));  // 16128 / 255 = 63.2
-    EXPECT_EQ(64u, AlphaTableEntry(128, 128));  // 16384 / 255 = 64.25
-}
-
-TEST(GlobalAlpha, IsClampedToTheByteRange) {
+    // 128 x 126 / 255 = 63.2 and 128 x 128 / 255 = 64.25.
+    for (auto [a, v, want] : {std::tuple{128, 255, 128u}, {1, 254, 0u}, {1, 255, 1u}, {128, 126, 63u}, {128, 128, 64u}})
+        EXPECT_EQ(want, AlphaTableEntry(a, v)) << a << " x " << v;
     for (auto [set, got] : {std::pair{300, 255}, {-4, 0}, {17, 17}}) {
         SetGlobalAlpha(set);
         EXPECT_EQ(got, GetGlobalAlpha()) << set;
     }
-    SetGlobalAlpha(255);
 }
 
 TEST(AlphaBlend, MixesSourceAndBufferByPixelAlphaAndGlobalOpacity) {
@@ -120,62 +104,52 @@ TEST(AlphaBlend, MixesSourceAndBufferByPixelAlphaAndGlobalOpacity) {
     for (const Case& c : cases) EXPECT_EQ(c.want, BlendOnePixel(c.source, c.dest, c.alpha)) << c.what;
 }
 
-TEST(DrawImage, DecodesOncePerDrawnSize) {
+TEST(DrawImage, DecodesOncePerDrawnSizeAndGivesBackTheServicesObjects) {
     Toolkit kit(100, 100);
     BackBuffer buffer(kit.window());
     const uint16_t red = Pack565(255, 0, 0), blue = Pack565(0, 0, 255), green = Pack565(0, 255, 0);
     ImageRef ref;
     Load(kit, ref, SolidPng(20, 20, Argb(255, 255, 0, 0)));
-    RECT big{0, 0, 80, 80}, small{0, 0, 40, 40};
-
-    // The resource's bytes change between draws: a draw shows the new colour
-    // only when it decoded the resource again.
-    DrawImage(ref, buffer.dc(), &big, nullptr, 1);
-    EXPECT_EQ(red, buffer.Get(79, 79));
-    EXPECT_EQ(80, ref->width);
-    kit.SetImage(kImageId, SolidPng(20, 20, Argb(255, 0, 0, 255)));
-    DrawImage(ref, buffer.dc(), &big, nullptr, 1);
-    EXPECT_EQ(red, buffer.Get(79, 79)) << "drawn again at 80 x 80 without decoding";
-
-    DrawImage(ref, buffer.dc(), &small, nullptr, 1);
-    EXPECT_EQ(blue, buffer.Get(39, 39)) << "a new size is decoded";
-    EXPECT_EQ(red, buffer.Get(40, 40)) << "the 40 x 40 image covers no more than that";
-    EXPECT_EQ(40, ref->width);
-    EXPECT_EQ(40, ref->height);
-
-    kit.SetImage(kImageId, SolidPng(20, 20, Argb(255, 0, 255, 0)));
-    DrawImage(ref, buffer.dc(), &small, nullptr, 1);
-    EXPECT_EQ(blue, buffer.Get(0, 0));
-    DrawImage(ref, buffer.dc(), &big, nullptr, 1);
-    EXPECT_EQ(green, buffer.Get(79, 79)) << "back at 80 x 80 the image is decoded again";
+    const int imagingObjects = platform::LiveImagingObjects();
+    // The resource's colour changes between draws: a draw shows the new colour
+    // only when it decoded the resource again. Returns the last pixel drawn.
+    auto draw = [&](int w, int h) {
+        RECT dst{0, 0, w, h};
+        DrawImage(ref, buffer.dc(), &dst, nullptr, 1);
+        return buffer.Get(w - 1, h - 1);
+    };
+    auto recolour = [&](uint32_t argb) { kit.SetImage(kImageId, SolidPng(20, 20, argb)); };
+    EXPECT_EQ(red, draw(80, 80));
+    EXPECT_EQ(imagingObjects, platform::LiveImagingObjects()) << "the decoded image and bitmap are given back";
+    recolour(Argb(255, 0, 0, 255));
+    EXPECT_EQ(red, draw(80, 80)) << "drawn again at 80 x 80 without decoding";
+    EXPECT_EQ(blue, draw(80, 40)) << "a new height is decoded";
+    EXPECT_EQ(red, buffer.Get(79, 40)) << "the 80 x 40 image covers no more than that";
+    recolour(Argb(255, 0, 255, 0));
+    EXPECT_EQ(blue, draw(80, 40));
+    EXPECT_EQ(green, draw(40, 40)) << "so is a new width";
 }
 
-TEST(DrawImage, GivesBackTheServicesImageAndBitmap) {
-    Toolkit kit(50, 50);
-    BackBuffer buffer(kit.window());
-    ImageRef ref;
-    Load(kit, ref, SolidPng(10, 10, Argb(255, 1, 2, 3)));
-    int before = platform::LiveImagingObjects();
-    RECT dst{0, 0, 30, 30};
-    DrawImage(ref, buffer.dc(), &dst, nullptr, 1);
-    EXPECT_EQ(before, platform::LiveImagingObjects());
-    ASSERT_NE(nullptr, ref->cache.Scan0);
-    EXPECT_EQ(30u, ref->cache.Width);
-    EXPECT_EQ(PixelFormat32bppARGB, ref->cacheFormat);
-}
-
-TEST(DrawImage, AnImageWithoutOrWithAMissingResourceLeavesTheBuffer) {
+TEST(DrawImage, AnImageWithoutOrWithAMissingResourceOrBackBufferDrawsNothing) {
     Toolkit kit(20, 20);
-    BackBuffer buffer(kit.window());
-    buffer.Fill(kBackground);
     ImageRef ref;
     RECT dst{0, 0, 10, 10};
-    EXPECT_EQ(S_OK, DrawImage(ref, buffer.dc(), &dst, nullptr, 1));
-    EXPECT_EQ(nullptr, ref->cache.Scan0);
-    ref->resourceId = 999;
-    EXPECT_TRUE(FAILED(DrawImage(ref, buffer.dc(), &dst, nullptr, 1)));
-    EXPECT_EQ("Error CPR(value->m_bitmapData.Scan0):.\\ZoomControls\\ImageUtil line 621\n", Text());
-    EXPECT_EQ(std::vector<uint16_t>(400, kBackground), buffer.Pixels());
+    {
+        BackBuffer buffer(kit.window());
+        buffer.Fill(kBackground);
+        EXPECT_EQ(S_OK, DrawImage(ref, buffer.dc(), &dst, nullptr, 1));
+        EXPECT_EQ(nullptr, ref->cache.Scan0);
+        ref->resourceId = 999;
+        EXPECT_TRUE(FAILED(DrawImage(ref, buffer.dc(), &dst, nullptr, 1)));
+        EXPECT_EQ("Error CPR(value->m_bitmapData.Scan0):.\\ZoomControls\\ImageUtil line 621\n", Text());
+        EXPECT_EQ(std::vector<uint16_t>(400, kBackground), buffer.Pixels());
+        Load(kit, ref, SolidPng(4, 4, Argb(255, 9, 9, 9)));
+        DrawImage(ref, buffer.dc(), &dst, nullptr, 1);
+    }
+    HDC dc = GetDC(kit.window());
+    AlphaBlendImage(ref, dc, &dst, nullptr);
+    EXPECT_EQ("Error CPR(s_pRowBack):.\\ZoomControls\\ImageUtil line 622\n", Text()) << "the buffer is gone";
+    ReleaseDC(kit.window(), dc);
 }
 
 TEST(AlphaBlendClipping, EveryPixelLandsInPlaceAndNothingOutsideTheBufferOrImageIsTouched) {
@@ -192,6 +166,8 @@ TEST(AlphaBlendClipping, EveryPixelLandsInPlaceAndNothingOutsideTheBufferOrImage
         {"right", 40, 30, {40, 5, 48, 13}, nullptr, none},
         {"below", 40, 30, {5, 30, 13, 38}, nullptr, none},
         {"far off", 40, 30, {-108, -108, -100, -100}, nullptr, none},
+        {"far left end of the range", 40, 30, {INT_MIN, INT_MIN, INT_MIN + 8, INT_MIN + 8}, nullptr, none},
+        {"far right end of the range", 40, 30, {INT_MAX - 8, INT_MAX - 8, INT_MAX, INT_MAX}, nullptr, none},
         {"top left corner", 40, 30, {-3, -2, 5, 6}, nullptr, {0, 0, 5, 6}},
         {"bottom right corner", 40, 30, {35, 25, 43, 33}, nullptr, {35, 25, 40, 30}},
         {"bottom left corner", 40, 30, {-4, 26, 4, 34}, nullptr, {0, 26, 4, 30}},
@@ -215,82 +191,50 @@ TEST(AlphaBlendClipping, EveryPixelLandsInPlaceAndNothingOutsideTheBufferOrImage
         BackBuffer buffer(kit.window());
         ImageRef ref;
         Load(kit, ref, EncodePng(8, 8, PositionPixel));
-        ExpectDrawn(buffer, ref, c.dst, c.src, c.drawn);
+        buffer.Fill(kBackground);
+        DrawImage(ref, buffer.dc(), &c.dst, c.src, 1);
+        // Inside `drawn` the image pixel less the place of the source's corner,
+        // the background elsewhere.
+        const int ox = c.dst.left - (c.src ? c.src->left : 0), oy = c.dst.top - (c.src ? c.src->top : 0);
+        int wrong = 0;
+        for (int y = 0; y < c.height; y++)
+            for (int x = 0; x < c.width; x++) {
+                bool inside = x >= c.drawn.left && x < c.drawn.right && y >= c.drawn.top && y < c.drawn.bottom;
+                uint16_t want = inside ? Position565(x - ox, y - oy) : kBackground;
+                if (buffer.Get(x, y) != want && wrong++ == 0) ADD_FAILURE() << "pixel " << x << ", " << y;
+            }
+        EXPECT_EQ(0, wrong);
     }
 }
 
-TEST(AlphaBlendClipping, AHugeDestinationFillsTheBufferAndOnesAtTheEndsOfTheRangeDrawNothing) {
-    Toolkit kit(30, 20);
-    BackBuffer buffer(kit.window());
-    ImageRef ref;
-    Load(kit, ref, SolidPng(4, 4, Argb(255, 0, 255, 0)));
-    buffer.Fill(kBackground);
-    RECT huge{-50, -40, 80, 60};
-    DrawImage(ref, buffer.dc(), &huge, nullptr, 1);
-    EXPECT_EQ(std::vector<uint16_t>(30 * 20, Pack565(0, 255, 0)), buffer.Pixels());
-    RECT farLeft{INT_MIN, INT_MIN, INT_MIN + 8, INT_MIN + 8}, farRight{INT_MAX - 8, INT_MAX - 8, INT_MAX, INT_MAX};
-    buffer.Fill(kBackground);
-    AlphaBlendImage(ref, buffer.dc(), &farLeft, nullptr);
-    AlphaBlendImage(ref, buffer.dc(), &farRight, nullptr);
-    EXPECT_EQ(std::vector<uint16_t>(30 * 20, kBackground), buffer.Pixels());
-}
-
-TEST(AlphaBlendClipping, TheClipBoxOfTheGivenDcLimitsTheDrawing) {
+TEST(AlphaBlendClipping, AHugeDestinationFillsTheBufferAndTheClipBoxOfTheGivenDcLimitsTheDrawingWithinIt) {
     Toolkit kit(40, 30);
     BackBuffer buffer(kit.window());
+    const uint16_t blue = Pack565(0, 0, 255);
     ImageRef ref;
     Load(kit, ref, SolidPng(4, 4, Argb(255, 0, 0, 255)));
-    RECT dst{0, 0, 40, 30};
-    DrawImage(ref, buffer.dc(), &dst, nullptr, 1);  // decodes at the buffer's size
-    buffer.Fill(kBackground);
-
-    // A DC whose clip box is 12 x 9: the blend writes the back buffer there only.
-    HDC small = CreateCompatibleDC(buffer.dc());
-    HBITMAP bitmap = CreateCompatibleBitmap(buffer.dc(), 12, 9);
-    HGDIOBJ old = SelectObject(small, bitmap);
-    AlphaBlendImage(ref, small, &dst, nullptr);
-    SelectObject(small, old);
-    DeleteObject(bitmap);
-    DeleteDC(small);
-    for (int y = 0; y < 30; y++)
-        for (int x = 0; x < 40; x++)
-            ASSERT_EQ(x < 12 && y < 9 ? Pack565(0, 0, 255) : kBackground, buffer.Get(x, y)) << x << ", " << y;
-}
-
-TEST(AlphaBlend, NeedsABackBuffer) {
-    Toolkit kit(20, 20);
-    ImageRef ref;
-    RECT dst{0, 0, 4, 4};
-    {
-        BackBuffer buffer(kit.window());
-        Load(kit, ref, SolidPng(4, 4, Argb(255, 9, 9, 9)));
-        DrawImage(ref, buffer.dc(), &dst, nullptr, 1);
-    }
-    HDC dc = GetDC(kit.window());
-    AlphaBlendImage(ref, dc, &dst, nullptr);
-    EXPECT_EQ("Error CPR(s_pRowBack):.\\ZoomControls\\ImageUtil line 622\n", Text());
-    ReleaseDC(kit.window(), dc);
-}
-
-TEST(LoadResourceImage, RecordsTheIdAndThePngsOwnSize) {
-    Toolkit kit;
-    kit.SetImage(kImageId, SolidPng(7, 5, Argb(255, 0, 0, 0)));
-    ImageRef ref;
-    EXPECT_EQ(123, ref->width);
-    EXPECT_EQ(123, ref->height);
-    EXPECT_EQ(S_OK, LoadResourceImage(ref, kit.instance(), kImageId));
-    EXPECT_EQ(kImageId, ref->resourceId);
-    EXPECT_EQ(7, ref->width);
-    EXPECT_EQ(5, ref->height);
-    EXPECT_EQ(nullptr, ref->cache.Scan0);
-
-    IImage* image = nullptr;
-    EXPECT_EQ(S_OK, LoadResourceImage(ref, kit.instance(), kImageId, &image));
-    ASSERT_NE(nullptr, image);
-    ImageInfo info{};
-    image->GetImageInfo(&info);
-    EXPECT_EQ(7u, info.Width);
-    image->Release();
+    // Blends through a DC whose clip box is w x h: the back buffer is written
+    // where both reach.
+    auto blend = [&](RECT dst, int w, int h) {
+        buffer.Fill(kBackground);
+        HDC dc = CreateCompatibleDC(buffer.dc());
+        HBITMAP bitmap = CreateCompatibleBitmap(buffer.dc(), w, h);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        AlphaBlendImage(ref, dc, &dst, nullptr);
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        std::vector<uint16_t> want;
+        for (int y = 0; y < 30; y++)
+            for (int x = 0; x < 40; x++) want.push_back(x < w && y < h ? blue : kBackground);
+        EXPECT_EQ(want, buffer.Pixels()) << w << " x " << h;
+    };
+    RECT huge{-50, -40, 90, 70}, whole{0, 0, 40, 30};
+    DrawImage(ref, buffer.dc(), &huge, nullptr, 1);  // decodes at 140 x 110
+    EXPECT_EQ(std::vector<uint16_t>(40 * 30, blue), buffer.Pixels());
+    blend(huge, 60, 50);
+    DrawImage(ref, buffer.dc(), &whole, nullptr, 1);  // decodes at the buffer's size
+    blend(whole, 12, 9);
 }
 
 TEST(LoadResourceImage, FailuresAreWrittenWithTheResourceIdAndTheErrorReport) {
@@ -298,20 +242,19 @@ TEST(LoadResourceImage, FailuresAreWrittenWithTheResourceIdAndTheErrorReport) {
     kit.SetImage(kImageId, Bytes{'n', 'o', 't', ' ', 'p', 'n', 'g'});
     ImageRef ref;
     EnvVar diag("LUMETRA_DIAG", "1");
-    const std::string report = "Unspecified error.\nERROR:-2147467259 CurrentMemUsage:";
+    const std::string at = ".\\ZoomControls\\ImageUtil line ",
+                      report = "Unspecified error.\nERROR:-2147467259 CurrentMemUsage:";
     struct Case {
         const char* what;
         HINSTANCE instance;
         int id;
         std::string text;
     } cases[] = {
-        {"missing", kit.instance(), 999,
-         "Error CPR(hRsrc):.\\ZoomControls\\ImageUtil line 168\nResourceID(999): " + report},
-        {"no module", nullptr, kImageId,
-         "Error CPR(hInst):.\\ZoomControls\\ImageUtil line 164\nResourceID(301): " + report},
+        {"missing", kit.instance(), 999, "Error CPR(hRsrc):" + at + "168\nResourceID(999): " + report},
+        {"no module", nullptr, kImageId, "Error CPR(hInst):" + at + "164\nResourceID(301): " + report},
         {"damaged", kit.instance(), kImageId,
-         "Error CHR(hr):.\\ZoomControls\\ImageUtil line 186, hr = -2147467259\nResourceID(301): " + report},
-        {"id too wide", kit.instance(), 0x10000 + kImageId, "Error CPR(hRsrc):.\\ZoomControls\\ImageUtil line 168\n"},
+         "Error CHR(hr):" + at + "186, hr = -2147467259\nResourceID(301): " + report},
+        {"id too wide", kit.instance(), 0x10000 + kImageId, "Error CPR(hRsrc):" + at + "168\n"},
     };
     for (const Case& c : cases) {
         testing::internal::CaptureStderr();
@@ -323,12 +266,14 @@ TEST(LoadResourceImage, FailuresAreWrittenWithTheResourceIdAndTheErrorReport) {
     EXPECT_EQ(123, ref->width) << "a failed load keeps the recorded size";
 }
 
-TEST(DecodeToCache, DecodesAtTheGivenOrRecordedSizeAndEmptiesOnFailure) {
+TEST(DecodeToCache, DecodesAtTheGivenOrTheSizeTheLoadRecordedAndEmptiesOnFailure) {
     Toolkit kit;
     ImageRef ref;
-    Load(kit, ref, SolidPng(6, 6, Argb(255, 0, 0, 0)));
+    Load(kit, ref, SolidPng(6, 5, Argb(255, 0, 0, 0)));
+    EXPECT_EQ((std::vector<int>{kImageId, 6, 5}), (std::vector<int>{ref->resourceId, ref->width, ref->height}));
+    EXPECT_EQ(nullptr, ref->cache.Scan0) << "loading decodes nothing";
     IImage* image = nullptr;
-    LoadResourceImage(ref, kit.instance(), kImageId, &image);
+    ASSERT_EQ(S_OK, LoadResourceImage(ref, kit.instance(), kImageId, &image));
     ASSERT_EQ(S_OK, DecodeToCache(ref, image, 0, 0, PixelFormat32bppARGB));
     EXPECT_EQ(6u, ref->cache.Width) << "no size given: the recorded one";
     EXPECT_EQ(24, ref->cache.Stride);
@@ -336,7 +281,6 @@ TEST(DecodeToCache, DecodesAtTheGivenOrRecordedSizeAndEmptiesOnFailure) {
     EXPECT_EQ(3u, ref->cache.Width);
     EXPECT_EQ(2u, ref->cache.Height);
     image->Release();
-
     EnvVar diag("LUMETRA_DIAG", "1");
     testing::internal::CaptureStderr();
     EXPECT_EQ(E_FAIL, DecodeToCache(ref, nullptr, 3, 2, PixelFormat32bppARGB));
@@ -349,13 +293,8 @@ TEST(ImageRegistry, CountsEveryLiveImageUntilItsLastReferenceGoes) {
     Toolkit kit;
     int start = LiveImageCount();
     {
-        ImageRef a;
-        EXPECT_EQ(start + 1, LiveImageCount());
-        ImageRef b = a;
-        EXPECT_EQ(start + 1, LiveImageCount()) << "a copy shares the image";
-        EXPECT_EQ(a.get(), b.get());
-        EXPECT_EQ(2, a->refCount);
-        ImageRef c;
+        ImageRef a, b = a, c;
+        EXPECT_EQ(a.get(), b.get()) << "a copy shares the image";
         EXPECT_EQ(start + 2, LiveImageCount());
         c = a;
         EXPECT_EQ(start + 1, LiveImageCount()) << "c's own image went with its last reference";
@@ -365,61 +304,44 @@ TEST(ImageRegistry, CountsEveryLiveImageUntilItsLastReferenceGoes) {
     EXPECT_EQ(start, LiveImageCount());
 }
 
-TEST(BackBuffer, IsA565BottomUpDibThatGivesBackEveryObject) {
+TEST(BackBuffer, IsA565DibOfTheClientAreaThatGivesBackEveryObjectAndRefusesMissingArguments) {
     Toolkit kit(31, 7);
     HDC paint = GetDC(kit.window());
-    int objects = platform::LiveGdiObjects(), dcs = platform::LiveDeviceContexts();
-    HDC mem = CreateBackBuffer(kit.window(), paint);
-    ASSERT_NE(nullptr, mem);
-    EXPECT_EQ(objects + 1, platform::LiveGdiObjects());
-    EXPECT_EQ(dcs + 1, platform::LiveDeviceContexts());
-    RECT clip{};
-    GetClipBox(mem, &clip);
-    EXPECT_EQ(31, clip.right);
-    EXPECT_EQ(7, clip.bottom);
-    SetPixel(mem, 30, 6, RGB(0xF8, 0xFC, 0xF8));
-    EXPECT_EQ(RGB(0xF8, 0xFC, 0xF8), GetPixel(mem, 30, 6)) << "16-bit white reads back unchanged";
-    SetPixel(mem, 0, 0, RGB(0xFF, 0xFF, 0xFF));
-    EXPECT_EQ(RGB(0xF8, 0xFC, 0xF8), GetPixel(mem, 0, 0)) << "white loses its low bits in 5-6-5";
-    ReleaseBackBuffer(mem);
-    EXPECT_EQ(objects, platform::LiveGdiObjects());
-    EXPECT_EQ(dcs, platform::LiveDeviceContexts());
-    ReleaseDC(kit.window(), paint);
-}
-
-TEST(BackBuffer, RefusesMissingArgumentsAndEmptyWindows) {
-    Toolkit kit(20, 20);
-    HDC paint = GetDC(kit.window());
-    int objects = platform::LiveGdiObjects(), dcs = platform::LiveDeviceContexts();
+    GdiCount before;
     EXPECT_EQ(nullptr, CreateBackBuffer(nullptr, paint));
     EXPECT_EQ("Error CPR(hWnd):.\\ZoomControls\\ImageUtil line 2125\n", Text());
     EXPECT_EQ(nullptr, CreateBackBuffer(kit.window(), nullptr));
     EXPECT_EQ("Error CPR(hdc):.\\ZoomControls\\ImageUtil line 2126\n", Text());
     ReleaseBackBuffer(nullptr);
     EXPECT_EQ("Error CPR(hMemDC):.\\ZoomControls\\ImageUtil line 2186\n", Text());
-    EXPECT_EQ(objects, platform::LiveGdiObjects());
-    EXPECT_EQ(dcs, platform::LiveDeviceContexts());
-
+    before.ExpectSame();
+    HDC mem = CreateBackBuffer(kit.window(), paint);
+    ASSERT_NE(nullptr, mem);
+    before.ExpectSame(1);
+    RECT clip{};
+    GetClipBox(mem, &clip);
+    EXPECT_EQ(std::pair(31, 7), std::pair(clip.right, clip.bottom));
+    SetPixel(mem, 30, 6, RGB(0xF8, 0xFC, 0xF8));
+    EXPECT_EQ(RGB(0xF8, 0xFC, 0xF8), GetPixel(mem, 30, 6)) << "16-bit white reads back unchanged";
+    SetPixel(mem, 0, 0, RGB(0xFF, 0xFF, 0xFF));
+    EXPECT_EQ(RGB(0xF8, 0xFC, 0xF8), GetPixel(mem, 0, 0)) << "white loses its low bits in 5-6-5";
+    ReleaseBackBuffer(mem);
+    before.ExpectSame();
     // A window without a client area gets a DC without a buffer; the failure
     // ends with the system's report of why the DIB could not be made.
     HWND empty =
         CreateWindow(L"ZoomControlsTest", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, kit.instance(), nullptr);
     ASSERT_NE(nullptr, empty);
-    std::string text;
-    HDC mem;
-    {
-        EnvVar diag("LUMETRA_DIAG", "1");
-        testing::internal::CaptureStderr();
-        mem = CreateBackBuffer(empty, paint);
-        text = testing::internal::GetCapturedStderr();
-    }
+    EnvVar diag("LUMETRA_DIAG", "1");
+    testing::internal::CaptureStderr();
+    mem = CreateBackBuffer(empty, paint);
+    std::string text = testing::internal::GetCapturedStderr();
     EXPECT_NE(nullptr, mem);
     EXPECT_EQ(0u, text.find("Error CPR(s_hBackBitmap):.\\ZoomControls\\ImageUtil line 2168\n"
                             "The parameter is incorrect.\nERROR:87 CurrentMemUsage:"))
         << text;
     ReleaseBackBuffer(mem);
-    EXPECT_EQ(objects, platform::LiveGdiObjects());
-    EXPECT_EQ(dcs, platform::LiveDeviceContexts());
+    before.ExpectSame();
     DestroyWindow(empty);
     ReleaseDC(kit.window(), paint);
 }

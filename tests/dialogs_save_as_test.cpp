@@ -6,10 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dialogs/MessagePanel.h"
@@ -24,16 +25,12 @@ namespace fs = std::filesystem;
 using namespace dialogs_test;
 using platform::ScriptCommand;
 using testing_support::ReadBytes;
-using testing_support::TempDir;
 using testing_support::WriteBytes;
 
 // Screen points: the soft keys "Done" and "Cancel", the task bar's "ok", and
 // the message panel's OK and Cancel.
-constexpr POINT kDone{120, 718};
-constexpr POINT kCancelKey{360, 718};
-constexpr POINT kTaskBarOk{440, 26};
-constexpr POINT kPanelOk{130, 490};
-constexpr POINT kPanelCancel{350, 490};
+constexpr POINT kDone{120, 718}, kCancelKey{360, 718}, kTaskBarOk{440, 26};
+constexpr POINT kPanelOk{130, 490}, kPanelCancel{350, 490};
 
 // Clears the name field and types `text`, as a user would, then plays `then`.
 std::vector<ScriptCommand> Typed(const std::wstring& text, std::vector<ScriptCommand> then) {
@@ -44,10 +41,8 @@ std::vector<ScriptCommand> Typed(const std::wstring& text, std::vector<ScriptCom
 // The names of everything in `dir`, subfolders included.
 std::vector<std::string> Listing(const std::string& dir) {
     std::vector<std::string> out;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(dir, ec); it != fs::recursive_directory_iterator();
-         it.increment(ec))
-        out.push_back(fs::relative(it->path(), dir).string());
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        out.push_back(fs::relative(entry.path(), dir).string());
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -55,7 +50,6 @@ std::vector<std::string> Listing(const std::string& dir) {
 class SaveAsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = dir_.File("Photos");
         fs::create_directories(folder_);
         fs::create_directories(dir_.File("Opened"));
         SetRecord("beach.bmp");
@@ -69,9 +63,8 @@ protected:
     // A 16 x 8 picture opened as `name` from the folder "Opened".
     void SetRecord(const char* name) {
         ClearImageRecord(&record_);
-        memset(record_.folder, 0, sizeof record_.folder);
-        strncpy(record_.name, name, sizeof record_.name - 1);
-        strncpy(record_.folder, dir_.File("Opened").c_str(), sizeof record_.folder - 1);
+        snprintf(record_.name, sizeof record_.name, "%s", name);
+        snprintf(record_.folder, sizeof record_.folder, "%s", dir_.File("Opened").c_str());
         record_.width = 16;
         record_.height = 8;
         record_.byteSize = 16 * 8 * 3;
@@ -81,22 +74,22 @@ protected:
 
     // Runs the dialog for saving into `folder` while `script` plays; the probes
     // of the script see it open. Ends with the program when the script does.
-    void Run(std::vector<ScriptCommand> script, const std::wstring& folder) {
+    void Run(std::vector<ScriptCommand> script, const std::string& folder) {
         Start(std::move(script));
         HINSTANCE instance = UseResources();
-        EXPECT_EQ(1, ShowSaveAsDialog(instance, MakeOwner(&told_), &record_, folder.c_str()));
+        EXPECT_EQ(1, ShowSaveAsDialog(instance, MakeOwner(&told_), &record_, Wide(folder).c_str()));
     }
-    void Run(std::vector<ScriptCommand> script) { Run(std::move(script), Wide(folder_)); }
+    void Run(std::vector<ScriptCommand> script) { Run(std::move(script), folder_); }
 
+    static std::string Repeat(const std::string& s, int times) { return times > 0 ? s + Repeat(s, times - 1) : ""; }
     static std::wstring Wide(const std::string& s) {
-        std::wstring w(s.size() + 1, L'\0');
-        int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, w.data(), (int)w.size());
-        w.resize(n > 0 ? n - 1 : 0);
+        std::wstring w(s.size(), L'\0');
+        w.resize(std::max(0, MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), w.data(), (int)w.size())));
         return w;
     }
 
-    // Checks, while the dialog runs, that it is open and shows `name`.
-    ScriptCommand ExpectOpenWith(const std::wstring& name) {
+    // Checks, while the dialog runs, that it is open, shows `name` and no message.
+    static ScriptCommand ExpectOpenWith(const std::wstring& name) {
         return Call([name] {
             HWND dialog = FindWindow(L"Dialog", L"Save As");
             ASSERT_NE(nullptr, dialog) << "the dialog stays open";
@@ -106,8 +99,7 @@ protected:
             EXPECT_EQ(L"", OpenMessagePanelText()) << "no message is shown";
         });
     }
-
-    ScriptCommand ExpectClosed() {
+    static ScriptCommand ExpectClosed() {
         return Call([] { EXPECT_EQ(nullptr, FindWindow(L"Dialog", L"Save As")); });
     }
 
@@ -123,13 +115,15 @@ protected:
                ReadPictureSize(Wide(path).c_str(), &w, &h) == 1 && w == 16 && h == 8;
     }
 
-    TempDir dir_;
-    std::string folder_;
+    testing_support::TempDir dir_;
+    std::string folder_ = dir_.File("Photos");
     ImageRecord record_{};
     std::vector<OwnerMessage> told_;
 };
 
-TEST_F(SaveAsTest, OffersTheOpenedNameWithoutItsExtension) {
+// The dialog is drawn on its own background colour 0x504F4B: red 0x4B, green
+// 0x4F, blue 0x50, each cut by at most 3 to the screen's 16 bits a pixel.
+TEST_F(SaveAsTest, OffersTheOpenedNameWithoutItsExtensionOnItsOwnBackground) {
     const struct {
         const char* opened;
         const wchar_t* offered;
@@ -137,14 +131,17 @@ TEST_F(SaveAsTest, OffersTheOpenedNameWithoutItsExtension) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.opened);
         SetRecord(c.opened);
-        Run({ExpectOpenWith(c.offered), Tap(kCancelKey)});
+        uint32_t background = 0;
+        Run({ExpectOpenWith(c.offered), Call([&] { background = platform::ScreenPixel(240, 52 + 400); }),
+             Tap(kCancelKey)});
         platform::Shutdown();
+        EXPECT_NEAR(0x4B, (int)(background >> 16 & 0xFF), 3);
+        EXPECT_NEAR(0x4F, (int)(background >> 8 & 0xFF), 3);
+        EXPECT_NEAR(0x50, (int)(background & 0xFF), 3);
     }
 }
 
 TEST_F(SaveAsTest, DoneSavesTheNameAsJpegInTheFolderAndMakesItThePicturesFile) {
-    std::string accents;
-    for (int i = 0; i < 125; i++) accents += "\xC3\xA9";
     std::vector<ScriptCommand> typing(5, Key(L"backspace"));  // no tap on the field first
     typing.insert(typing.end(), {Type(L"sunset 2"), Key(L"f1")});
     const struct {
@@ -159,15 +156,15 @@ TEST_F(SaveAsTest, DoneSavesTheNameAsJpegInTheFolderAndMakesItThePicturesFile) {
         {"a name ending in .jpg", Typed(L"holiday.jpg", {Tap(kDone)}), "holiday.jpg.jpg", folder_},
         // 254 bytes and the terminator: the longest name the record holds.
         {"the longest", Typed(std::wstring(250, L'n'), {Tap(kDone)}), std::string(250, 'n') + ".jpg", folder_},
-        {"the longest in two-byte characters", Typed(std::wstring(125, L'\u00E9'), {Tap(kDone)}), accents + ".jpg",
-         folder_},
+        {"the longest in two-byte characters", Typed(std::wstring(125, L'\u00E9'), {Tap(kDone)}),
+         Repeat("\xC3\xA9", 125) + ".jpg", folder_},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all(folder_);
         fs::create_directories(folder_);
         SetRecord("beach.bmp");
-        Run(c.steps, Wide(c.folder));
+        Run(c.steps, c.folder);
         platform::Shutdown();
         EXPECT_EQ(std::vector<std::string>{c.saved}, Listing(folder_)) << "one file, no temporary left";
         EXPECT_TRUE(IsJpeg(folder_ + "/" + c.saved));
@@ -198,50 +195,21 @@ TEST_F(SaveAsTest, AnExistingFileIsReplacedOnlyAfterOkOnTheQuestion) {
     EXPECT_STREQ("beach.jpg", record_.name);
 }
 
-// Names that would write outside the folder, or that name no file of their
-// own there, or that no file name can hold: "Done" writes nothing anywhere,
-// and the dialog stays open with the name as typed.
-TEST_F(SaveAsTest, NamesThatCannotBeSavedInTheFolderAreRefused) {
-    fs::create_directories(dir_.File("Photos/a"));
-    const std::vector<std::string> before = Listing(dir_.path());
-    const std::wstring refused[] = {
-        L"../escape",                      // into the parent
-        L"a/b",                            // into a subfolder
-        L"/tmp/absolute",                  // anywhere
-        L"",                               // no name
-        L".",                              // dots alone
-        L"..",                             //
-        L"...",                            //
-        std::wstring(251, L'n'),           // 255 bytes with ".jpg": more than the record holds
-        std::wstring(300, L'n'),           // more than a file name
-        std::wstring(126, L'\u00E9'),      // 252 bytes of two-byte characters, 256 with ".jpg"
-        std::wstring(1, (wchar_t)0xD800),  // a character with no form in a file name
-    };
-    for (const std::wstring& name : refused) {
-        SCOPED_TRACE(testing::Message() << name.size() << " characters: " << name.substr(0, 12));
-        Run(Typed(name, {Tap(kDone), ExpectOpenWith(name), Tap(kCancelKey)}));
-        platform::Shutdown();
-        EXPECT_EQ(before, Listing(dir_.path())) << "nothing written";
-        EXPECT_FALSE(fs::exists("/tmp/absolute.jpg"));
-        ExpectRecordUnchanged();
-    }
-}
-
-// A folder that is not there (never was, or went while the dialog was open),
-// is not a folder, is not a full path, is longer than the record or the
-// program's buffer holds, or cannot be written: nothing is written and the
-// dialog stays open.
-TEST_F(SaveAsTest, AFolderThatCannotBeSavedIntoIsRefused) {
+// Names that would write outside the folder, name no file of their own there or
+// that no file name can hold; folders that are not there (never were, or went
+// while the dialog was open), are not folders or full paths, are longer than the
+// record or the program's buffer holds, or cannot be written. "Done" writes
+// nothing anywhere and the dialog stays open with the name as typed.
+TEST_F(SaveAsTest, NamesAndFoldersThatCannotBeSavedIntoAreRefused) {
+    fs::create_directories(folder_ + "/a");
     WriteBytes(dir_.File("file"), {'x'});
-    // 260 characters whose first 259 are a folder too: cut short, the path
+    // 260 characters whose first 259 name a folder too: cut short, the path
     // would name that other folder.
-    const std::string prefix = dir_.path() + "/" + std::string(258 - dir_.path().size(), 'p');
-    ASSERT_EQ(259u, prefix.size());
+    const std::string prefix = dir_.path() + "/" + std::string(257 - dir_.path().size(), 'p');
+    ASSERT_EQ(258u, prefix.size());
     fs::create_directories(prefix + "/s");
     // 147 characters, but more bytes than the record's folder holds.
-    std::string accents;
-    for (int i = 0; i < 60; i++) accents += "\xC3\xA9";
-    const std::string accented = dir_.path() + "/" + accents + "/" + accents;
+    const std::string accented = dir_.path() + "/" + Repeat("\xC3\xA9", 60) + "/" + Repeat("\xC3\xA9", 60);
     fs::create_directories(accented);
     // Read-only, or where even the administrator cannot create files.
     std::string locked = dir_.File("Locked");
@@ -250,7 +218,25 @@ TEST_F(SaveAsTest, AFolderThatCannotBeSavedIntoIsRefused) {
     if (access(locked.c_str(), W_OK) == 0) locked = "/proc";
     const std::vector<std::string> before = Listing(dir_.path());
     const std::string gone = dir_.File("Gone");  // made after `before`, gone while the dialog is open
-    const std::pair<const char*, std::string> cases[] = {
+    auto expectRefused = [&](const std::wstring& name, const std::string& folder) {
+        fs::create_directories(gone);
+        Run(Typed(name, {Call([&] { fs::remove_all(gone); }), Tap(kDone), ExpectOpenWith(name)}), folder);
+        platform::Shutdown();
+        EXPECT_EQ(before, Listing(dir_.path())) << "nothing written";
+        EXPECT_FALSE(fs::exists("/tmp/absolute.jpg") || fs::exists(locked + "/beach.jpg"));
+        ExpectRecordUnchanged();
+    };
+    // Into the parent, a subfolder or anywhere; no name; dots alone; 255 bytes
+    // with ".jpg", more than the record holds; 252 bytes of two-byte characters,
+    // 256 with ".jpg"; a character with no form in a file name.
+    const std::wstring tooLong(251, L'n'), twoByte(126, L'\u00E9'), unmappable(1, (wchar_t)0xD800);
+    const std::wstring names[] = {L"../escape", L"a/b", L"/tmp/absolute", L"",     L".",
+                                  L"..",        L"...", tooLong,          twoByte, unmappable};
+    for (const std::wstring& name : names) {
+        SCOPED_TRACE(testing::Message() << name.size() << " characters: " << name.substr(0, 12));
+        expectRefused(name, folder_);
+    }
+    const std::pair<const char*, std::string> folders[] = {
         {"empty", ""},
         {"missing", dir_.File("missing")},
         {"a file", dir_.File("file")},
@@ -260,14 +246,9 @@ TEST_F(SaveAsTest, AFolderThatCannotBeSavedIntoIsRefused) {
         {"not writable", locked},
         {"gone while the dialog was open", gone},
     };
-    for (const auto& [what, folder] : cases) {
+    for (const auto& [what, folder] : folders) {
         SCOPED_TRACE(what);
-        fs::create_directories(gone);
-        Run({Call([&] { fs::remove_all(gone); }), Tap(kDone), ExpectOpenWith(L"beach")}, Wide(folder));
-        platform::Shutdown();
-        EXPECT_EQ(before, Listing(dir_.path())) << "nothing written";
-        EXPECT_FALSE(fs::exists(locked + "/beach.jpg"));
-        ExpectRecordUnchanged();
+        expectRefused(L"beach", folder);
     }
 }
 
@@ -297,15 +278,6 @@ TEST_F(SaveAsTest, LeavingWithoutDoneSavesNothingAndGivesBackEverything) {
     platform::Shutdown();
     EXPECT_STREQ("beach.jpg", record_.name);
     EXPECT_EQ(gdi, platform::LiveGdiObjects()) << "after saving too";
-}
-
-TEST_F(SaveAsTest, TheDialogIsDrawnOnItsOwnBackgroundColour) {
-    uint32_t background = 0;
-    Run({Call([&] { background = platform::ScreenPixel(240, 52 + 400); }), Tap(kCancelKey)});
-    // 0x504F4B as the screen shows it: red 0x4B, green 0x4F, blue 0x50.
-    EXPECT_NEAR(0x4B, (int)(background >> 16 & 0xFF), 8);
-    EXPECT_NEAR(0x4F, (int)(background >> 8 & 0xFF), 8);
-    EXPECT_NEAR(0x50, (int)(background & 0xFF), 8);
 }
 
 }  // namespace
