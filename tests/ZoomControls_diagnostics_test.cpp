@@ -23,38 +23,33 @@ std::string Text() {
     return Narrow(DiagnosticText());
 }
 
-// What ReportError sends to standard error for `code`.
-std::string ReportedText(HRESULT code) {
-    EnvVar diag("LUMETRA_DIAG", "1");
+// What `f` sends to standard error with LUMETRA_DIAG set to `diag`.
+template <class F>
+std::string Echoed(const char* diag, F f) {
+    EnvVar var("LUMETRA_DIAG", diag);
     testing::internal::CaptureStderr();
-    ReportError(code);
+    f();
     return testing::internal::GetCapturedStderr();
 }
 
-// The number after "CurrentMemUsage:" in the text, or -1.
-long MemoryFigure(const std::string& text) {
-    size_t at = text.find("CurrentMemUsage:");
-    return at == std::string::npos ? -1 : strtol(text.c_str() + at + 16, nullptr, 10);
-}
+constexpr char kSrc[] = ".\\ZoomControls\\ImageUtil";
 
 }  // namespace
 
 // The pointer-check, child-lookup and resource texts are checked exactly where
 // the image and control tests meet them.
-TEST(Diagnostics, ChecksAreWrittenInTheirExactFormats) {
-    LogCHR("hr", ".\\ZoomControls\\ImageUtil", 74, 7);
+TEST(Diagnostics, TextsAreExactReplaceThePreviousOneAndAreCutAtTheBuffersEnd) {
+    LogCHR("hr", kSrc, 74, 7);
     EXPECT_EQ("Error CHR(hr):.\\ZoomControls\\ImageUtil line 74, hr = 7\n", Text());
-    LogReleaseObj("pBitmap", ".\\ZoomControls\\ImageUtil", 486);
+    LogReleaseObj("pBitmap", kSrc, 486);
     EXPECT_EQ("Error RELEASE_OBJ(pBitmap):.\\ZoomControls\\ImageUtil line 486\n", Text());
-}
-
-TEST(Diagnostics, EachTextReplacesThePreviousOneWhole) {
+    // Each text replaces the previous one whole.
     LogChildLookup("pControl", "this", 12345, ".\\ZoomControls\\ZelControl", 296);
     LogResourceId(5);
     EXPECT_EQ("ResourceID(5): ", Text()) << "nothing of the longer text remains";
 
     std::string longName(3000, 'p');
-    LogCPR(longName.c_str(), ".\\ZoomControls\\ImageUtil", 1);
+    LogCPR(longName.c_str(), kSrc, 1);
     std::string text = Text();
     EXPECT_EQ((size_t)kDiagnosticChars - 1, text.size());
     EXPECT_EQ(0u, text.find("Error CPR(ppp"));
@@ -75,32 +70,27 @@ TEST(Diagnostics, TheModuleNameIsTheExecutablesFileNameReadOnce) {
 }
 
 TEST(Diagnostics, TextsReachStandardErrorOnlyWhenAskedFor) {
-    {
-        EnvVar diag("LUMETRA_DIAG", nullptr);
-        testing::internal::CaptureStderr();
-        LogCPR("hWnd", ".\\ZoomControls\\ImageUtil", 2125);
-        EXPECT_EQ("", testing::internal::GetCapturedStderr());
-    }
-    EnvVar diag("LUMETRA_DIAG", "1");
-    testing::internal::CaptureStderr();
-    LogCPR("hWnd", ".\\ZoomControls\\ImageUtil", 2125);
-    LogResourceId(176);
-    EXPECT_EQ("Error CPR(hWnd):.\\ZoomControls\\ImageUtil line 2125\nResourceID(176): ",
-              testing::internal::GetCapturedStderr());
+    EXPECT_EQ("", Echoed(nullptr, [] { LogCPR("hWnd", kSrc, 2125); }));
+    EXPECT_EQ("Error CPR(hWnd):.\\ZoomControls\\ImageUtil line 2125\nResourceID(176): ", Echoed("1", [] {
+                  LogCPR("hWnd", kSrc, 2125);
+                  LogResourceId(176);
+              }));
 }
 
 TEST(ReportError, WritesTheSystemTextThenTheCodeAndMemoryFigure) {
-    std::string text = ReportedText(E_FAIL);
-    EXPECT_EQ(0u, text.find("Unspecified error.\nERROR:-2147467259 CurrentMemUsage:")) << text;
-    EXPECT_GT(MemoryFigure(text), 0);
+    std::string text = Echoed("1", [] { ReportError(E_FAIL); });
+    const std::string head = "Unspecified error.\nERROR:-2147467259 CurrentMemUsage:";
+    ASSERT_EQ(0u, text.find(head)) << text;
+    EXPECT_GT(strtol(text.c_str() + head.size(), nullptr, 10), 0);
     EXPECT_EQ('\n', text.back());
     EXPECT_EQ(0u, Text().find("ERROR:-2147467259 CurrentMemUsage:")) << "the buffer keeps the last line";
-
-    EXPECT_EQ(0u, ReportedText(ERROR_FILE_NOT_FOUND).find("The system cannot find the file specified.\nERROR:2 "));
-    EXPECT_EQ(0u, ReportedText(E_INVALIDARG).find("The parameter is incorrect.\nERROR:-2147024809 "))
-        << "an HRESULT wrapping a system code reads as that code";
-    EXPECT_EQ(0u, ReportedText((HRESULT)0x8123ABCD).find("Unknown error 0x8123ABCD.\nERROR:-2128368691 "));
-    EXPECT_EQ(0u, ReportedText(28).find("No space left on device\nERROR:28 "));
+    // An HRESULT wrapping a system code reads as that code.
+    const std::pair<HRESULT, const char*> cases[] = {
+        {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified.\nERROR:2 "},
+        {E_INVALIDARG, "The parameter is incorrect.\nERROR:-2147024809 "},
+        {(HRESULT)0x8123ABCD, "Unknown error 0x8123ABCD.\nERROR:-2128368691 "},
+        {28, "No space left on device\nERROR:28 "}};
+    for (const auto& c : cases) EXPECT_EQ(0u, Echoed("1", [&c] { ReportError(c.first); }).find(c.second)) << c.second;
 }
 
 TEST(GetProcessMemoryUsage, FollowsTheResidentMemory) {
@@ -146,10 +136,11 @@ protected:
     void SetSwitch(DWORD value) {
         ASSERT_EQ(S_OK, SHRegSetDWORD(HKEY_CURRENT_USER, L"Software\\Korvex\\ZelFramework", L"CaptureDump", value));
     }
-    std::vector<std::filesystem::path> Reports(const std::string& folder) {
+    std::vector<std::filesystem::path> Reports(const char* folder = "cache/lumetra") {
         std::vector<std::filesystem::path> out;
         std::error_code ec;
-        for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) out.push_back(entry.path());
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.File(folder), ec))
+            out.push_back(entry.path());
         return out;
     }
 
@@ -158,16 +149,16 @@ protected:
 };
 
 TEST_F(CaptureDump, WritesAStackReportForPointerChecksOnlyWhenSwitchedOn) {
-    LogCPR("hRsrc", ".\\ZoomControls\\ImageUtil", 168);
+    LogCPR("hRsrc", kSrc, 168);
     SetSwitch(0);
-    LogCPR("hRsrc", ".\\ZoomControls\\ImageUtil", 168);
-    EXPECT_TRUE(Reports(dir_.File("cache/lumetra")).empty()) << "switch absent or zero";
+    LogCPR("hRsrc", kSrc, 168);
+    EXPECT_TRUE(Reports().empty()) << "switch absent or zero";
     SetSwitch(1);
-    LogCHR("hr", ".\\ZoomControls\\ImageUtil", 463, E_FAIL);
-    LogReleaseObj("pImg", ".\\ZoomControls\\ImageUtil", 582);
-    EXPECT_TRUE(Reports(dir_.File("cache/lumetra")).empty()) << "only pointer checks capture";
-    LogCPR("hRsrc", ".\\ZoomControls\\ImageUtil", 168);
-    auto reports = Reports(dir_.File("cache/lumetra"));
+    LogCHR("hr", kSrc, 463, E_FAIL);
+    LogReleaseObj("pImg", kSrc, 582);
+    EXPECT_TRUE(Reports().empty()) << "only pointer checks capture";
+    LogCPR("hRsrc", kSrc, 168);
+    auto reports = Reports();
     ASSERT_EQ(1u, reports.size());
     std::string name = reports[0].filename().string();
     EXPECT_EQ(0u, name.find(Narrow(DiagnosticModuleName()) + ".")) << name;
@@ -176,14 +167,14 @@ TEST_F(CaptureDump, WritesAStackReportForPointerChecksOnlyWhenSwitchedOn) {
     EXPECT_NE(std::string::npos, report.find("Error CPR(hRsrc):.\\ZoomControls\\ImageUtil line 168\n")) << report;
     EXPECT_NE(std::string::npos, report.find("[0x")) << "the report lists stack frames:\n" << report;
 
-    LogCPR("hInst", ".\\ZoomControls\\ImageUtil", 164);
-    EXPECT_EQ(2u, Reports(dir_.File("cache/lumetra")).size()) << "each capture gets its own file";
+    LogCPR("hInst", kSrc, 164);
+    EXPECT_EQ(2u, Reports().size()) << "each capture gets its own file";
 }
 
 TEST_F(CaptureDump, FallsBackToTheHomeCacheFolder) {
     SetSwitch(1);
     EnvVar noXdg("XDG_CACHE_HOME", nullptr);
     EnvVar home("HOME", dir_.File("home").c_str());
-    LogCPR("hWnd", ".\\ZoomControls\\ImageUtil", 2125);
-    EXPECT_EQ(1u, Reports(dir_.File("home/.cache/lumetra")).size());
+    LogCPR("hWnd", kSrc, 2125);
+    EXPECT_EQ(1u, Reports("home/.cache/lumetra").size());
 }

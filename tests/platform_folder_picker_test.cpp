@@ -23,13 +23,6 @@ using testing_support::TempDir;
 constexpr wchar_t kKey[] = L"Software\\Korvex\\Filora\\Dirsela";
 constexpr wchar_t kValue[] = L"Folder_Path_0";
 
-std::vector<ScriptCommand> Script(const std::string& text) {
-    std::vector<ScriptCommand> out;
-    std::string error;
-    EXPECT_TRUE(platform::ParseScript(text, out, error)) << error;
-    return out;
-}
-
 class FolderPickerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -41,14 +34,12 @@ protected:
     void Folder(const std::string& relative) { std::filesystem::create_directories(root_ + "/" + relative); }
     void File(const std::string& relative) { testing_support::WriteBytes(root_ + "/" + relative, {'x'}); }
 
-    void Start(std::vector<ScriptCommand> script) {
-        platform::Options o;
-        o.headless = true;
-        o.storageRoot = root_;
-        o.configDir = dir_.File("config");
-        o.script = std::move(script);
-        o.echo = [this](std::string& line) { echoed_ += line; };
-        ASSERT_TRUE(platform::Initialize(o));
+    // Starts the platform, its script `first` followed by those of `text`.
+    void Start(const std::string& text, std::vector<ScriptCommand> first = {}) {
+        std::string error;
+        ASSERT_TRUE(platform::ParseScript(text, first, error)) << error;
+        auto echo = [this](std::string& line) { echoed_ += line; };
+        ASSERT_TRUE(platform::Initialize({true, 1, root_, dir_.File("config"), "", std::move(first), echo}));
     }
 
     // Runs the picker with `script`, the registry holding `before` alone (nothing
@@ -56,7 +47,7 @@ protected:
     int Pick(const std::string& script, const std::wstring& before = L"") {
         echoed_.clear();
         std::filesystem::remove_all(dir_.File("config"));
-        Start(Script(script));
+        Start(script);
         EXPECT_TRUE(before.empty() || SHRegSetString(HKEY_CURRENT_USER, kKey, kValue, before.c_str()) == S_OK);
         int result = DirselaSingle();
         after_ = Registry();
@@ -84,12 +75,8 @@ protected:
 // My Storage holds Music, Photos (2024, Old, a.jpg), a.jpg and b.bmp. Each case
 // runs the picker with the registry holding `last` (nothing when empty).
 TEST_F(FolderPickerTest, LeavesTheChosenFolderInTheRegistryAndNothingNewWhenNoneIsChosen) {
-    Folder("Music");
-    Folder("Photos/2024");
-    Folder("Photos/Old");
-    File("Photos/a.jpg");
-    File("a.jpg");
-    File("b.bmp");
+    for (auto folder : {"Music", "Photos/2024", "Photos/Old"}) Folder(folder);
+    for (auto file : {"Photos/a.jpg", "a.jpg", "b.bmp"}) File(file);
     const std::wstring photos = InRoot("Photos"), y2024 = InRoot("Photos/2024");
     const struct {
         const char* what;
@@ -133,7 +120,7 @@ TEST_F(FolderPickerTest, LeavesTheChosenFolderInTheRegistryAndNothingNewWhenNone
 
 TEST_F(FolderPickerTest, ChoosefolderNeedsAnOpenFolderPicker) {
     Folder("Photos");
-    Start(Script("choosefolder Photos\nkey escape\n"));
+    Start("choosefolder Photos\nkey escape\n");
     wchar_t file[260] = {0};
     OPENFILENAMEEX ofn{};
     ofn.lStructSize = sizeof ofn;
@@ -152,7 +139,7 @@ TEST_F(FolderPickerTest, ChoosefolderNeedsAnOpenFolderPicker) {
 TEST_F(FolderPickerTest, AFolderWhosePathTheProgramCannotReadBackCannotBeChosen) {
     const size_t room = 259 - root_.size() - 1;  // characters left for one folder name
     ASSERT_LT(room, 255u);
-    const std::string fits(room, 'f'), tooLong = std::string(room - 1, 't') + "/xy";
+    const std::string fits(room, 'f'), tooLong = std::string(room - 1, 't') + "/x";
     Folder(fits);
     Folder(tooLong);
     EXPECT_GE(Pick("choosefolder " + fits + "\n"), 0);
@@ -173,11 +160,9 @@ const platform::ResourceModule kOwnerModule = {nullptr, 0, nullptr, 0, kOwnerMen
 std::vector<UINT> g_ownerCommands;
 
 LRESULT OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_COMMAND) {
-        g_ownerCommands.push_back(LOWORD(wParam));
-        return 0;
-    }
-    return DefWindowProc(hwnd, msg, wParam, lParam);
+    if (msg != WM_COMMAND) return DefWindowProc(hwnd, msg, wParam, lParam);
+    g_ownerCommands.push_back(LOWORD(wParam));
+    return 0;
 }
 
 TEST_F(FolderPickerTest, RunsModallyOverTheWindowInFront) {
@@ -186,27 +171,19 @@ TEST_F(FolderPickerTest, RunsModallyOverTheWindowInFront) {
     HWND owner = nullptr;
     bool enabledWhileOpen = true;
     std::wstring front;
-    std::vector<ScriptCommand> script = Script("key f2\n");
-    script.insert(script.begin(), ScriptCommand(ScriptCommand::Call));
-    script[0].call = [&] {
+    ScriptCommand probe(ScriptCommand::Call);
+    probe.call = [&] {
         enabledWhileOpen = IsWindowEnabled(owner);
         front = platform::OpenWindowTitles().back();
     };
-    Start(script);
+    Start("key f2\n", {probe});
     auto instance = reinterpret_cast<HINSTANCE>(const_cast<platform::ResourceModule*>(&kOwnerModule));
     platform::RegisterResourceModule(instance, &kOwnerModule);
-    WNDCLASS wc{};
-    wc.lpfnWndProc = OwnerProc;
-    wc.lpszClassName = L"PickerTestOwner";
+    WNDCLASS wc{0, OwnerProc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"PickerTestOwner"};
     RegisterClass(&wc);
     owner =
         CreateWindow(L"PickerTestOwner", L"Owner", WS_VISIBLE, 0, 52, 480, 640, nullptr, nullptr, instance, nullptr);
-    SHMENUBARINFO bar{};
-    bar.cbSize = sizeof bar;
-    bar.hwndParent = owner;
-    bar.dwFlags = SHCMBF_HMENU;
-    bar.nToolBarId = 1;
-    bar.hInstRes = instance;
+    SHMENUBARINFO bar{sizeof bar, owner, SHCMBF_HMENU, 1, instance, 0, 0, nullptr, 0};
     ASSERT_TRUE(SHCreateMenuBar(&bar));
 
     EXPECT_GE(DirselaSingle(), 0) << "F2 went to the picker, as its Choose";

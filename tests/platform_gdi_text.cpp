@@ -11,18 +11,16 @@ namespace {
 
 const COLORREF kWhite = RGB(255, 255, 255);
 
-// A white memory DC of the given size with a 32-bit bitmap.
+// A white memory DC of the given size with a 32-bit bitmap, drawing text in `mode`.
 struct Canvas {
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ old;
     int w, h;
-    Canvas(int width, int height) : w(width), h(height) {
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateCompatibleBitmap(dc, w, h);
-        old = SelectObject(dc, bitmap);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    Canvas(int width, int height, int mode = TRANSPARENT) : w(width), h(height) {
         RECT all{0, 0, w, h};
         FillRect(dc, &all, GetStockObject(WHITE_BRUSH));
+        SetBkMode(dc, mode);
     }
     ~Canvas() {
         SelectObject(dc, old);
@@ -36,18 +34,17 @@ struct Ink {
     RECT box{1 << 30, 1 << 30, -(1 << 30), -(1 << 30)};
 };
 
-// Pixels that differ from `background`.
+// Pixels that differ from `background`: how many, and their bounding box.
 Ink FindInk(const Canvas& c, COLORREF background = kWhite) {
     Ink ink;
+    RECT& b = ink.box;
     for (int y = 0; y < c.h; y++)
-        for (int x = 0; x < c.w; x++) {
-            if (GetPixel(c.dc, x, y) == background) continue;
-            ink.count++;
-            ink.box.left = std::min<LONG>(ink.box.left, x);
-            ink.box.top = std::min<LONG>(ink.box.top, y);
-            ink.box.right = std::max<LONG>(ink.box.right, x + 1);
-            ink.box.bottom = std::max<LONG>(ink.box.bottom, y + 1);
-        }
+        for (int x = 0; x < c.w; x++)
+            if (GetPixel(c.dc, x, y) != background) {
+                ink.count++;
+                b = {std::min<LONG>(b.left, x), std::min<LONG>(b.top, y), std::max<LONG>(b.right, x + 1),
+                     std::max<LONG>(b.bottom, y + 1)};
+            }
     return ink;
 }
 
@@ -67,35 +64,28 @@ SIZE SampleExtent(HDC dc, int height, int weight = FW_NORMAL) {
 
 TEST(GdiText, TransparentTextInksOnlyInsideItsExtentInTheTextColour) {
     Canvas c(200, 40);
-    SetBkMode(c.dc, TRANSPARENT);
     SetTextColor(c.dc, RGB(255, 0, 0));
     ASSERT_TRUE(ExtTextOut(c.dc, 10, 5, 0, nullptr, L"Hello", 5, nullptr));
     SIZE size{};
-    ASSERT_TRUE(GetTextExtentPoint32(c.dc, L"Hello", 5, &size));
-    ASSERT_GT(size.cx, 10);
-    ASSERT_GT(size.cy, 10);
-
+    ASSERT_TRUE(GetTextExtentPoint32(c.dc, L"Hello", 5, &size) && size.cx > 10 && size.cy > 10);
     Ink ink = FindInk(c);
     ASSERT_GT(ink.count, 20);
     EXPECT_GE(ink.box.left, 10);
     EXPECT_GE(ink.box.top, 5);
     EXPECT_LE(ink.box.right, 10 + size.cx);
     EXPECT_LE(ink.box.bottom, 5 + size.cy);
-    // Every inked pixel is red blended over white, and some are solid red.
-    int solid = 0;
+    int solid = 0;  // every inked pixel is red blended over white, and some are solid red
     for (int y = 0; y < c.h; y++)
         for (int x = 0; x < c.w; x++) {
             COLORREF p = GetPixel(c.dc, x, y);
-            EXPECT_EQ(GetRValue(p), 255);
-            EXPECT_EQ(GetGValue(p), GetBValue(p));
+            EXPECT_TRUE(GetRValue(p) == 255 && GetGValue(p) == GetBValue(p)) << x << "," << y;
             solid += p == RGB(255, 0, 0);
         }
     EXPECT_GT(solid, 5);
 }
 
 TEST(GdiText, OpaqueModeFillsTheTextExtentWithTheBackgroundColour) {
-    Canvas c(200, 40);
-    SetBkMode(c.dc, OPAQUE);
+    Canvas c(200, 40, OPAQUE);
     SetBkColor(c.dc, RGB(0, 0, 255));
     ExtTextOut(c.dc, 20, 10, 0, nullptr, L"Ab", 2, nullptr);
     SIZE size;
@@ -109,7 +99,6 @@ TEST(GdiText, OpaqueModeFillsTheTextExtentWithTheBackgroundColour) {
 
 TEST(GdiText, EtoOpaqueFillsTheRectangleAndEtoClippedKeepsInkInsideIt) {
     Canvas c(200, 40);
-    SetBkMode(c.dc, TRANSPARENT);
     SetBkColor(c.dc, RGB(0, 255, 0));
     RECT rc{30, 0, 45, 40};
     ExtTextOut(c.dc, 10, 5, ETO_OPAQUE | ETO_CLIPPED, &rc, L"MMMMMMMM", 8, nullptr);
@@ -125,7 +114,6 @@ TEST(GdiText, EtoOpaqueFillsTheRectangleAndEtoClippedKeepsInkInsideIt) {
 
 TEST(GdiText, PerCharacterAdvancesPlaceEachCharacter) {
     Canvas c(200, 40);
-    SetBkMode(c.dc, TRANSPARENT);
     int dx[2] = {100, 10};
     ExtTextOut(c.dc, 0, 5, 0, nullptr, L"ii", 2, dx);
     Ink ink = FindInk(c);
@@ -147,26 +135,8 @@ TEST(GdiText, FontHeightsFollowTheLogfontConventions) {
     DeleteDC(dc);
 }
 
-TEST(GdiDrawText, AlignsLeftCentreAndRightWithinTheRectangle) {
-    RECT rc{10, 0, 190, 40};
-    Ink left, centre, right;
-    for (UINT align : {DT_LEFT, DT_CENTER, DT_RIGHT}) {
-        Canvas c(200, 40);
-        SetBkMode(c.dc, TRANSPARENT);
-        DrawText(c.dc, L"xox", -1, &rc, align | DT_SINGLELINE);
-        Ink ink = FindInk(c);
-        ASSERT_GT(ink.count, 0);
-        (align == DT_LEFT ? left : align == DT_CENTER ? centre : right) = ink;
-    }
-    EXPECT_LT(left.box.left, 14);
-    EXPECT_NEAR((centre.box.left + centre.box.right) / 2, 100, 3);
-    EXPECT_GT(right.box.right, 186);
-    EXPECT_LE(right.box.right, 190);
-}
-
 TEST(GdiDrawText, VerticalCentreCentresASingleLine) {
-    Canvas c(100, 100);
-    SetBkMode(c.dc, OPAQUE);
+    Canvas c(100, 100, OPAQUE);
     SetBkColor(c.dc, RGB(0, 0, 0));
     RECT rc{0, 0, 100, 100};
     int height = DrawText(c.dc, L"Mid", -1, &rc, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
@@ -177,7 +147,6 @@ TEST(GdiDrawText, VerticalCentreCentresASingleLine) {
 
 TEST(GdiDrawText, NewlinesStartNewLines) {
     Canvas c(100, 100);
-    SetBkMode(c.dc, TRANSPARENT);
     SIZE line{-1, -1};
     EXPECT_TRUE(GetTextExtentPoint32(c.dc, L"", 0, &line));  // empty text: zero wide, one line tall
     EXPECT_EQ(line.cx, 0);
@@ -189,50 +158,48 @@ TEST(GdiDrawText, NewlinesStartNewLines) {
     EXPECT_LE(ink.box.bottom, 2 * line.cy);
 }
 
-// Where the ink of a long caption ends when drawn into an 80-pixel-wide rectangle.
-TEST(GdiDrawText, ClipsOrShortensTextToTheRectangleUnlessToldNotTo) {
-    struct Case {
+// Where one line's ink lands when drawn into a rectangle from x 10 to `right`: its
+// left edge, middle or right edge (`edge` 0, 1, 2) lies within [min, max].
+TEST(GdiDrawText, AlignsClipsAndShortensTextInTheRectangle) {
+    const wchar_t* kLong = L"A rather long caption that cannot fit";
+    const struct {
+        const char* what;
+        const wchar_t* text;
+        LONG right;
         UINT flags;
-        int minRight, maxRight;
+        int edge, min, max;
     } cases[] = {
-        {DT_NOCLIP, 81, 300},                   // overflows
-        {0, 1, 80},                             // clipped
-        {DT_NOCLIP | DT_END_ELLIPSIS, 61, 80},  // shortened to fit
+        {"left", L"xox", 190, DT_LEFT, 0, 10, 13},
+        {"centre", L"xox", 190, DT_CENTER, 1, 97, 103},
+        {"right", L"xox", 190, DT_RIGHT, 2, 187, 190},
+        {"overflows", kLong, 90, DT_NOCLIP, 2, 91, 300},
+        {"clipped", kLong, 90, 0, 2, 11, 90},
+        {"shortened to fit", kLong, 90, DT_NOCLIP | DT_END_ELLIPSIS, 2, 71, 90},
     };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.flags);
-        Canvas c(300, 30);
-        SetBkMode(c.dc, TRANSPARENT);
-        RECT rc{0, 0, 80, 30};
-        DrawText(c.dc, L"A rather long caption that cannot fit", -1, &rc, DT_SINGLELINE | k.flags);
-        Ink ink = FindInk(c);
-        EXPECT_GE(ink.box.right, k.minRight);
-        EXPECT_LE(ink.box.right, k.maxRight);
+    for (const auto& k : cases) {
+        Canvas c(300, 40);
+        RECT rc{10, 0, k.right, 40};
+        DrawText(c.dc, k.text, -1, &rc, DT_SINGLELINE | k.flags);
+        const RECT b = FindInk(c).box;  // with no ink, every edge is far out of range
+        const LONG at[] = {b.left, (b.left + b.right) / 2, b.right};
+        EXPECT_GE(at[k.edge], k.min) << k.what;
+        EXPECT_LE(at[k.edge], k.max) << k.what;
     }
 }
 
 TEST(GdiText, TextOnASixteenBitSurfaceUsesTheNearestColour) {
     BITMAPINFO bi{{sizeof(BITMAPINFOHEADER), 60, 30, 1, 16, BI_BITFIELDS, 0, 0, 0, 0, 0}, {0xF800, 0x07E0, 0x001F, 0}};
+    Canvas c(60, 30);  // its bitmap swapped for the 16-bit one, which it then deletes
     void* bits;
-    HBITMAP bm = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, bm);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(255, 255, 255));
-    ExtTextOut(dc, 2, 2, 0, nullptr, L"IIII", 4, nullptr);
-    int solid = 0;
-    for (int y = 0; y < 30; y++)
-        for (int x = 0; x < 60; x++) solid += GetPixel(dc, x, y) == GetNearestColor(dc, RGB(255, 255, 255));
-    EXPECT_GT(solid, 10);
-    SelectObject(dc, old);
-    DeleteObject(bm);
-    DeleteDC(dc);
+    DeleteObject(SelectObject(c.dc, c.bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0)));
+    SetTextColor(c.dc, kWhite);
+    ExtTextOut(c.dc, 2, 2, 0, nullptr, L"IIII", 4, nullptr);
+    EXPECT_GT(c.w * c.h - FindInk(c, GetNearestColor(c.dc, kWhite)).count, 10) << "pixels in the nearest white";
 }
 
 TEST(GdiText, MissingFontFilesDrawNothingAndMeasureZero) {
     platform::SetFontDirectory("/nonexistent-font-folder");
     Canvas c(100, 30);
-    SetBkMode(c.dc, TRANSPARENT);
     EXPECT_TRUE(ExtTextOut(c.dc, 0, 0, 0, nullptr, L"Hello", 5, nullptr));
     RECT rc{0, 0, 100, 30};
     DrawText(c.dc, L"Hello", -1, &rc, DT_CENTER);

@@ -36,7 +36,8 @@ LRESULT LoggingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
             ValidateRect(h, nullptr);
             return 0;
         case WM_USER:
-            g_log.push_back("user " + std::to_string(w));
+        case WM_COMMAND:
+            g_log.push_back((m == WM_USER ? "user " : "command ") + std::to_string(LOWORD(w)));
             return 0;
         case WM_DESTROY:
             PostQuitMessage(3);
@@ -52,10 +53,8 @@ ScriptCommand Call(std::function<void()> fn) {
     return c;
 }
 
-void Register(const wchar_t* name, WNDPROC proc) {
-    WNDCLASS wc{};
-    wc.lpfnWndProc = proc;
-    wc.lpszClassName = name;
+void Register(const wchar_t* name, WNDPROC proc, HBRUSH background = nullptr) {
+    WNDCLASS wc{0, proc, 0, 0, nullptr, nullptr, nullptr, background, nullptr, name};
     RegisterClass(&wc);
 }
 
@@ -63,28 +62,23 @@ class LoopTest : public ::testing::Test {
 protected:
     void Start(std::vector<ScriptCommand> script) {
         g_log.clear();
-        platform::Options o;
-        o.headless = true;
-        o.runtimeDir = dir.path();
-        o.configDir = dir.path();
-        o.script = std::move(script);
-        ASSERT_TRUE(platform::Initialize(o));
+        ASSERT_TRUE(platform::Initialize({true, 1, "", dir.path(), dir.path(), std::move(script), nullptr}));
         Register(L"LoopTest", LoggingProc);
         window = CreateWindow(L"LoopTest", L"Loop", WS_VISIBLE, 0, 52, 480, 640, nullptr, nullptr, nullptr, nullptr);
     }
-    int Run() {
+    int Run(HACCEL accel = nullptr) {
         MSG msg;
-        while (GetMessage(&msg, nullptr, 0, 0)) {
-            TranslateMessage(&msg);
-            DispatchMessage(&msg);
-        }
+        while (GetMessage(&msg, nullptr, 0, 0))
+            if (!TranslateAccelerator(window, accel, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessage(&msg);
+            }
         return (int)msg.wParam;
     }
     void TearDown() override { platform::Shutdown(); }
     static std::vector<std::string> Unpainted() {
-        std::vector<std::string> out;
-        for (auto& s : g_log)
-            if (s != "paint") out.push_back(s);
+        std::vector<std::string> out = g_log;
+        std::erase(out, "paint");
         return out;
     }
     testing_support::TempDir dir;
@@ -133,10 +127,7 @@ TEST_F(LoopTest, AModalDialogDisablesItsOwnerAndWmQuitEndsEveryLoop) {
     static const platform::DialogResource dialogs[] = {{5, WS_POPUP, 0, 0, 0, 0, L"Box", nullptr, 0, nullptr, 0}};
     static const platform::ResourceModule module = {nullptr, 0, nullptr, 0, nullptr, 0, dialogs, 1, nullptr, 0};
     bool ownerEnabledDuring = true;
-    auto probe = Call([&] {
-        ownerEnabledDuring = EnableWindow(window, TRUE) == FALSE;  // returns whether it was disabled
-        EnableWindow(window, FALSE);
-    });
+    auto probe = Call([&] { ownerEnabledDuring = IsWindowEnabled(window); });
     // A tap and typing on the owner while the dialog is up reach nobody.
     Start({probe, SC(SC::Tap, 20, 700), SC(SC::Type, 0, 0, L"x")});
     // The owner's text field has the focus when the dialog comes up.
@@ -147,9 +138,7 @@ TEST_F(LoopTest, AModalDialogDisablesItsOwnerAndWmQuitEndsEveryLoop) {
     EXPECT_EQ(-1, r) << "the script ended: no answer";
     EXPECT_FALSE(ownerEnabledDuring);
     EXPECT_TRUE(Unpainted().empty()) << "the disabled owner got no stylus input";
-    wchar_t typed[8] = {0};
-    GetWindowText(edit, typed, 8);
-    EXPECT_STREQ(L"", typed) << "nor typing";
+    EXPECT_EQ(0, GetWindowTextLength(edit)) << "nor typing";
     MSG msg;
     EXPECT_FALSE(GetMessage(&msg, nullptr, 0, 0)) << "the outer loop sees the quit too";
     EXPECT_TRUE(IsWindowVisible(window));
@@ -167,16 +156,8 @@ TEST_F(LoopTest, AcceleratorsTranslateCtrlKeysIntoCommands) {
     static const platform::ResourceModule module = {nullptr, 0, accels, 1, nullptr, 0, nullptr, 0, nullptr, 0};
     Start({SC(SC::Key, 0, 0, L"q"), SC(SC::Key, 0, 0, L"ctrl+q")});
     platform::RegisterResourceModule(nullptr, &module);
-    HACCEL accel = LoadAccelerators(nullptr, MAKEINTRESOURCE(2));
-    ASSERT_NE(nullptr, accel);
-    std::vector<WPARAM> commands;
-    MSG msg;
-    while (GetMessage(&msg, nullptr, 0, 0)) {
-        MSG copy = msg;
-        if (msg.message == WM_KEYDOWN) commands.push_back(TranslateAccelerator(window, accel, &copy) ? 1 : 0);
-        DispatchMessage(&msg);
-    }
-    EXPECT_EQ((std::vector<WPARAM>{0, 1}), commands) << "plain q is no accelerator, ctrl+q is";
+    Run(LoadAccelerators(nullptr, MAKEINTRESOURCE(2)));
+    EXPECT_EQ((std::vector<std::string>{"command 40000"}), Unpainted()) << "plain q is no accelerator, ctrl+q is";
 }
 
 TEST_F(LoopTest, APopUpThatPaintsNothingShowsTheWindowsBehindIt) {
@@ -187,16 +168,7 @@ TEST_F(LoopTest, APopUpThatPaintsNothingShowsTheWindowsBehindIt) {
         CreateWindow(L"Empty", L"", WS_POPUP | WS_VISIBLE, 100, 200, 50, 50, nullptr, nullptr, nullptr, nullptr);
     });
     Start({popUp, Call([&] { under = platform::ScreenPixel(120, 220); })});
-    Register(L"Red", [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-        if (m != WM_PAINT) return DefWindowProc(h, m, w, l);
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(h, &ps);
-        HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-        FillRect(dc, &ps.rcPaint, red);
-        DeleteObject(red);
-        EndPaint(h, &ps);
-        return 0;
-    });
+    Register(L"Red", DefWindowProc, CreateSolidBrush(RGB(255, 0, 0)));  // erased red, painted by nobody
     CreateWindow(L"Red", L"Red", WS_VISIBLE, 0, 52, 480, 640, nullptr, nullptr, nullptr, nullptr);
     Run();
     EXPECT_EQ(0xFF0000u, under);
@@ -213,12 +185,12 @@ TEST(Script, LinesAreParsedAndMistakesNamed) {
     EXPECT_EQ(200, out[1].x);
     EXPECT_EQ(L"ctrl+q", out[2].text);
     EXPECT_EQ("a b.png", out[3].path);
-    out.clear();
-    EXPECT_FALSE(platform::ParseScript("tap 10\n", out, error));
-    EXPECT_NE(std::string::npos, error.find("line 1"));
-    EXPECT_FALSE(platform::ParseScript("state\nfly 1 2\n", out, error));
-    EXPECT_NE(std::string::npos, error.find("line 2"));
-    EXPECT_FALSE(platform::ParseScript("wait -5\n", out, error));
+    // A missing number, an unknown command, a negative wait: each names its line.
+    for (auto [text, where] :
+         {std::pair{"tap 10\n", "line 1"}, {"state\nfly 1 2\n", "line 2"}, {"wait -5\n", "line 1"}}) {
+        EXPECT_FALSE(platform::ParseScript(text, out, error)) << text;
+        EXPECT_NE(std::string::npos, error.find(where)) << text;
+    }
 }
 
 using Kernel = LoopTest;
@@ -254,18 +226,17 @@ TEST_F(Registry, StringsAndNumbersSurviveAndMissingValuesFail) {
     ASSERT_EQ(S_OK, SHRegQueryDWORD(user, other, L"CaptureDump", &dump));
     EXPECT_EQ(1u, dump);
     EXPECT_TRUE(FAILED(SHRegQueryDWORD(user, key, name, &dump))) << "a string is no DWORD";
-    wchar_t small[5];
-    ASSERT_EQ(S_OK, SHRegQueryString(user, key, name, small, 5));
-    EXPECT_STREQ(L"/hom", small) << "a short buffer is filled and terminated";
     std::wstring folder = L"/home/me/" + std::wstring(1500, L'\u00e9');  // 3000 bytes of UTF-8
     ASSERT_EQ(S_OK, SHRegSetString(user, L"Software\\Long", L"Folder", folder.c_str()));
     std::vector<wchar_t> back(2000);
     ASSERT_EQ(S_OK, SHRegQueryString(user, L"Software\\Long", L"Folder", back.data(), 2000));
     EXPECT_EQ(folder, std::wstring(back.data())) << "long values are kept whole";
-    wchar_t one[2] = {L'x', L'y'};
-    ASSERT_EQ(S_OK, SHRegQueryString(user, key, name, one, 1));
-    EXPECT_EQ(L'\0', one[0]) << "a buffer of one character holds only the terminator";
-    EXPECT_EQ(L'y', one[1]) << "nothing is written past it";
+    for (int size : {1, 5}) {  // a short buffer is filled and terminated, and nothing is written past it
+        wchar_t part[6] = {L'y', L'y', L'y', L'y', L'y', L'y'};
+        ASSERT_EQ(S_OK, SHRegQueryString(user, key, name, part, size));
+        EXPECT_EQ(std::wstring(L"/home/me/Later", size - 1), part) << size;
+        EXPECT_EQ(L'y', part[size]) << size;
+    }
 }
 
 TEST(Text, FileNamesRoundTripThroughTheSystemCodePage) {
