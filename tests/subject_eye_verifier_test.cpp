@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -8,18 +9,13 @@
 
 namespace {
 
+using Bytes = std::vector<uint8_t>;
+
 // Every window passes every stage with a sum of 0.
 std::unique_ptr<EyeCascadeData> OpenEyeCascade() {
     auto cascade = std::make_unique<EyeCascadeData>();
-    for (int s = 0; s < EyeCascadeData::kStages; s++) {
-        cascade->stageSize[s] = 1;
-        cascade->stageThreshold[s] = 0;
-    }
+    for (int s = 0; s < EyeCascadeData::kStages; s++) cascade->stageSize[s] = 1, cascade->stageThreshold[s] = 0;
     return cascade;
-}
-
-std::vector<uint8_t> Flat(int w, int h, uint8_t value = 120) {
-    return std::vector<uint8_t>(size_t(w) * h, value);
 }
 
 // Adds `hits` identical hits of a square eye box to one side.
@@ -33,15 +29,13 @@ int LeftEyeX() {
     return left.x;
 }
 
-TEST(EyeQuarters, FaceBoxSplitsIntoQuartersWithTheExtraColumnOnTheLeft) {
+TEST(EyeQuarters, BoxSplitsWithTheExtraColumnOnTheLeftAndQuartersScaleToFiveWidthsWhileTallerThan22Rows) {
     int xm = 0, ym = 0;
     EyeQuarterSplit(10, 20, 54, 68, &xm, &ym);  // 44 x 48
     EXPECT_EQ((std::pair<int, int>{32, 44}), std::make_pair(xm, ym));
     EyeQuarterSplit(10, 20, 55, 67, &xm, &ym);  // 45 x 47
     EXPECT_EQ((std::pair<int, int>{33, 44}), std::make_pair(xm, ym));
-}
 
-TEST(EyeQuarters, QuarterIsScannedAtUpToFiveWidthsKeepingItsShapeWhileTallerThan22Rows) {
     int w[5], h[5];
     ASSERT_EQ(5, EyeQuarterScales(22, 24, w, h));
     EXPECT_EQ((std::vector<int>{35, 32, 29, 26, 23}), std::vector<int>(w, w + 5));
@@ -55,13 +49,9 @@ TEST(EyeScan, EveryTopAndLeftIsTriedUpToSixteenFromTheFarEdge) {
     auto open = OpenEyeCascade();
     auto windows = [&](int w, int h) {
         std::vector<uint16_t> codes(size_t(w) * h, 0);
-        int count = 0, lastX = -1, lastY = -1;
-        ScanEyeWindowsWith(*open, 3, w, h, codes.data(), [&](int x, int y, int) {
-            count++;
-            lastX = x;
-            lastY = y;
-        });
-        return std::vector<int>{count, lastX, lastY};
+        std::vector<int> seen{0, -1, -1};  // count, last x, last y
+        ScanEyeWindowsWith(*open, 3, w, h, codes.data(), [&](int x, int y, int) { seen = {seen[0] + 1, x, y}; });
+        return seen;
     };
     EXPECT_EQ((std::vector<int>{20 * 23, 19, 22}), windows(35, 38));
     EXPECT_EQ((std::vector<int>{1, 0, 0}), windows(16, 16));
@@ -71,7 +61,7 @@ TEST(EyeScan, EveryTopAndLeftIsTriedUpToSixteenFromTheFarEdge) {
 
 TEST(VerifyEyes, BoxInsideThePictureIsScannedAndBoxPastItsEdgeOrTooFlatIsRejected) {
     auto open = OpenEyeCascade();
-    auto grey = Flat(100, 80);
+    Bytes grey(100 * 80, 120);
     EXPECT_EQ(1, VerifyEyesWith(*open, 3, grey.data(), 100, 80, 56, 32, 100, 80));
     EXPECT_EQ(0, VerifyEyesWith(*open, 3, grey.data(), 100, 80, 57, 32, 101, 80));
     EXPECT_EQ(0, VerifyEyesWith(*open, 3, grey.data(), 100, 80, 56, 33, 100, 81));
@@ -83,42 +73,26 @@ TEST(VerifyEyes, BoxInsideThePictureIsScannedAndBoxPastItsEdgeOrTooFlatIsRejecte
     EXPECT_EQ(0, VerifyEyesWith(*open, 3, grey.data(), 100, 80, 0, 0, 44, 48));
 }
 
-// A one-feature cascade that takes a window whose centre-ish pixel (7, 7) is
-// darker than its neighbourhood mean with at least five brighter neighbours:
-// the middle of a small dark spot.
-std::unique_ptr<EyeCascadeData> DarkSpotCascade() {
+TEST(VerifyEyes, EyesAreFoundAtDarkSpotsMirroredAboutTheBoxCentreAndOneEyeIsNotAFace) {
+    // A one-feature cascade that takes a window whose pixel (7, 7) is darker than its
+    // neighbourhood mean with at least five brighter neighbours: a small dark spot.
     auto cascade = std::make_unique<EyeCascadeData>();
-    cascade->x[0] = 7;
-    cascade->y[0] = 7;
+    cascade->x[0] = cascade->y[0] = 7;
     cascade->stageSize[0] = 1;
     cascade->stageThreshold[0] = 0;
-    for (int code = 0; code < EyeCascadeData::kCodes; code++) {
-        int brighterNeighbours = 0;
-        for (int bit = 0; bit < 8; bit++) brighterNeighbours += (code >> bit) & 1;
-        const bool centreDark = (code & 256) == 0;
-        cascade->table[0][code] = centreDark && brighterNeighbours >= 5 ? 0 : 1;
-    }
-    return cascade;
-}
-
-// A light picture with 3 x 3 dark spots centred on the given points.
-std::vector<uint8_t> PictureWithDarkSpots(int w, int h, std::vector<EyePoint> spots) {
-    auto grey = Flat(w, h, 180);
-    for (EyePoint p : spots) {
-        for (int dy = -1; dy <= 1; dy++) {
-            for (int dx = -1; dx <= 1; dx++) grey[size_t(p.y + dy) * w + p.x + dx] = 40;
-        }
-    }
-    return grey;
-}
-
-TEST(VerifyEyes, EyesAreFoundAtDarkSpotsMirroredAboutTheBoxCentreAndOneEyeIsNotAFace) {
-    auto cascade = DarkSpotCascade();
+    for (int code = 0; code < EyeCascadeData::kCodes; code++)
+        cascade->table[0][code] = (code & 256) == 0 && __builtin_popcount(code & 255) >= 5 ? 0 : 1;
     const int w = 120, h = 100, x0 = 30, y0 = 20, x1 = 74, y1 = 68;
+    auto spots = [&](std::vector<EyePoint> centres) {  // 3 x 3 dark spots on a light picture
+        Bytes grey(w * h, 180);
+        for (EyePoint p : centres)
+            for (int i = 0; i < 9; i++) grey[size_t(p.y + i / 3 - 1) * w + p.x + i % 3 - 1] = 40;
+        return grey;
+    };
     for (int inset : {8, 12}) {
         SCOPED_TRACE(inset);
         const EyePoint leftSpot{x0 + inset, y0 + 12}, rightSpot{x1 - 1 - inset, y0 + 12};
-        auto grey = PictureWithDarkSpots(w, h, {leftSpot, rightSpot});
+        Bytes grey = spots({leftSpot, rightSpot});
         ASSERT_EQ(1, VerifyEyesWith(*cascade, 1, grey.data(), w, h, x0, y0, x1, y1));
         EyePoint left{}, right{};
         GetEyeCentres(&left, &right);
@@ -128,7 +102,7 @@ TEST(VerifyEyes, EyesAreFoundAtDarkSpotsMirroredAboutTheBoxCentreAndOneEyeIsNotA
         EXPECT_NEAR(leftSpot.y, left.y, 3);
         EXPECT_NEAR(rightSpot.x, right.x, 3);
     }
-    auto grey = PictureWithDarkSpots(w, h, {{38, 32}});
+    Bytes grey = spots({{38, 32}});
     EXPECT_EQ(0, VerifyEyesWith(*cascade, 1, grey.data(), w, h, x0, y0, x1, y1));
 }
 
@@ -139,10 +113,9 @@ TEST(ChooseEyes, EyeCentresAreBoxCentresTheRightOneMirroredBackAndKeptWhenTheNex
     ASSERT_EQ(1, ChooseEyes(100, 200, 144, 248));
     EyePoint left{}, right{};
     GetEyeCentres(&left, &right);
-    EXPECT_EQ(100 + 3 + 5, left.x);
-    EXPECT_EQ(200 + 5 + 5, left.y);
-    EXPECT_EQ(144 - 2 - 4, right.x);  // counted back from the box's right edge
-    EXPECT_EQ(200 + 4 + 4, right.y);
+    // The right eye is counted back from the box's right edge.
+    EXPECT_EQ((std::vector<int>{100 + 3 + 5, 200 + 5 + 5, 144 - 2 - 4, 200 + 4 + 4}),
+              (std::vector<int>{left.x, left.y, right.x, right.y}));
     ClearEyeClusters();  // a rejected box leaves the last accepted eyes
     Hits(0, 3, 5, 10, 1);
     EXPECT_EQ(0, ChooseEyes(500, 500, 544, 548));
@@ -159,7 +132,7 @@ TEST(ChooseEyes, SideWithOnlyTwoHitsRejectsTheFace) {
     }
 }
 
-TEST(ChooseEyes, MostHitClusterWinsAndTiesGoToTheFirst) {
+TEST(ChooseEyes, MostHitClusterWinsTiesGoToTheFirstAndEachSideStopsTakingHitsAtFifteenClusters) {
     ClearEyeClusters();
     Hits(0, 0, 0, 10, 3);
     Hits(0, 20, 0, 10, 4);
@@ -167,18 +140,14 @@ TEST(ChooseEyes, MostHitClusterWinsAndTiesGoToTheFirst) {
     Hits(1, 0, 0, 10, 3);
     ASSERT_EQ(1, ChooseEyes(0, 0, 44, 48));
     EXPECT_EQ(20 + 5, LeftEyeX());
-}
-
-TEST(ChooseEyes, EachSideStopsTakingHitsAtFifteenClusters) {
     // After 13 single hits, cluster 14 gathers three more; after 14, the 15th
     // cluster fills the table and its next two hits are ignored.
     for (int singles : {13, 14}) {
-        SCOPED_TRACE(singles);
         ClearEyeClusters();
         for (int i = 0; i < singles; i++) Hits(0, 20 * i, 0, 10, 1);
         Hits(0, 20 * singles, 0, 10, 3);
         Hits(1, 0, 0, 10, 3);
-        EXPECT_EQ(singles == 13 ? 1 : 0, ChooseEyes(0, 0, 44, 48));
+        EXPECT_EQ(singles == 13 ? 1 : 0, ChooseEyes(0, 0, 44, 48)) << singles << " singles";
     }
 }
 
@@ -186,58 +155,52 @@ TEST(ChooseEyes, SumsAreComparedAsScoresOutOf256) {
     // Sums 100 and 90 both score 1 (x 256 / 17510): the later hit does not move
     // the box; a sum of 60 scores 0 and does.
     ClearEyeClusters();
-    AddEyeHit(0, 0, 0, 10, 100);
-    AddEyeHit(0, 2, 0, 10, 90);
-    AddEyeHit(0, 2, 0, 10, 90);
+    Hits(0, 0, 0, 10, 1, 100);
+    Hits(0, 2, 0, 10, 2, 90);
     Hits(1, 0, 0, 10, 3);
     ASSERT_EQ(1, ChooseEyes(0, 0, 44, 48));
     EXPECT_EQ(5, LeftEyeX());
-    AddEyeHit(0, 2, 0, 10, 60);
+    Hits(0, 2, 0, 10, 1, 60);
     ASSERT_EQ(1, ChooseEyes(0, 0, 44, 48));
     EXPECT_EQ(7, LeftEyeX());
 }
 
 TEST(CropGrey, CopiesTheRectangleAndRefusesOnePastTheEdge) {
-    std::vector<uint8_t> grey(5 * 4);
+    Bytes grey(5 * 4), dst(6, 0);
     for (int i = 0; i < 20; i++) grey[i] = static_cast<uint8_t>(i);
-    std::vector<uint8_t> dst(6, 0);
     ASSERT_EQ(1, CropGrey(grey.data(), 5, 4, dst.data(), 3, 1, 5, 4));
-    EXPECT_EQ((std::vector<uint8_t>{8, 9, 13, 14, 18, 19}), dst);
+    EXPECT_EQ((Bytes{8, 9, 13, 14, 18, 19}), dst);
     EXPECT_EQ(0, CropGrey(grey.data(), 5, 4, dst.data(), 3, 1, 6, 4));
     EXPECT_EQ(0, CropGrey(grey.data(), 5, 4, dst.data(), 3, 2, 5, 5));
     MirrorRows(grey.data(), 3, 2, dst.data());  // mirroring reverses each row
-    EXPECT_EQ((std::vector<uint8_t>{2, 1, 0, 5, 4, 3}), dst);
+    EXPECT_EQ((Bytes{2, 1, 0, 5, 4, 3}), dst);
 }
 
-TEST(ResampleBilinear, BlendsNeighboursAndTheLastLineRepeatsTheSourceLineItLandsOn) {
+TEST(ResampleBilinear, BlendsNeighboursTheLastLineRepeatsTheSourceLineItLandsOnAndNothingLeaks) {
     // Step 0.5 across 0, 100; and reducing 4 to 3 puts the last column at 2.67,
     // which takes source column 2 whole, not two thirds of column 3.
-    const std::vector<uint8_t> pair = {0, 100}, row = {0, 0, 0, 255};
     for (bool vertical : {false, true}) {
-        SCOPED_TRACE(vertical);
-        std::vector<uint8_t> dst(4), dst3(3, 7);
-        ResampleBilinear(pair.data(), vertical ? 1 : 2, vertical ? 2 : 1, dst.data(), vertical ? 1 : 4,
-                         vertical ? 4 : 1);
-        EXPECT_EQ((std::vector<uint8_t>{0, 50, 100, 100}), dst);
-        ResampleBilinear(row.data(), vertical ? 1 : 4, vertical ? 4 : 1, dst3.data(), vertical ? 1 : 3,
-                         vertical ? 3 : 1);
-        EXPECT_EQ((std::vector<uint8_t>{0, 0, 0}), dst3);
+        auto resample = [&](Bytes src, int to) {
+            const int from = static_cast<int>(src.size());
+            Bytes dst(to, 7);
+            ResampleBilinear(src.data(), vertical ? 1 : from, vertical ? from : 1, dst.data(), vertical ? 1 : to,
+                             vertical ? to : 1);
+            return dst;
+        };
+        EXPECT_EQ((Bytes{0, 50, 100, 100}), resample({0, 100}, 4)) << "vertical " << vertical;
+        EXPECT_EQ((Bytes{0, 0, 0}), resample({0, 0, 0, 255}, 3)) << "vertical " << vertical;
     }
-    const std::vector<uint8_t> square = {10, 20, 30, 40, 50, 60, 70, 80, 90};
-    std::vector<uint8_t> out(4);
+    const Bytes square = {10, 20, 30, 40, 50, 60, 70, 80, 90};
+    Bytes out(4);
     ResampleBilinear(square.data(), 3, 3, out.data(), 2, 2);
     EXPECT_EQ(50, out[3]);  // step 1.5: the bottom-right pixel is source (1, 1)
-}
 
-TEST(ResampleBilinear, EnlargingManyTimesStaysWithinThePicture) {
-    // A 2 x 2 picture of zeros inside a buffer of 255s: nothing outside it may
-    // leak into the enlarged copy.
-    std::vector<uint8_t> buffer(16, 255);
-    uint8_t* src = buffer.data() + 4;
-    src[0] = src[1] = src[2] = src[3] = 0;  // rows of length 2 back to back
-    std::vector<uint8_t> dst(35 * 38, 1);
-    ResampleBilinear(src, 2, 2, dst.data(), 35, 38);
-    for (size_t i = 0; i < dst.size(); i++) ASSERT_EQ(0, dst[i]) << i;
+    // Enlarging a 2 x 2 picture of zeros inside a buffer of 255s many times: nothing
+    // outside it may leak into the copy.
+    Bytes buffer(16, 255), big(35 * 38, 1);
+    std::fill(buffer.begin() + 4, buffer.begin() + 8, 0);
+    ResampleBilinear(buffer.data() + 4, 2, 2, big.data(), 35, 38);
+    EXPECT_EQ(Bytes(35 * 38, 0), big);
 }
 
 }  // namespace

@@ -13,20 +13,14 @@
 namespace {
 
 using Edges = std::vector<PixelEdge>;
+using Ints = std::vector<int32_t>;
 constexpr int32_t kOne = 65536;
 
 // Edges numbered by `a` in build order, with the given weights.
-Edges Numbered(const std::vector<int32_t>& weights) {
+Edges Numbered(const Ints& weights) {
     Edges edges;
     for (size_t i = 0; i < weights.size(); i++) edges.push_back({weights[i], static_cast<int32_t>(i), 0});
     return edges;
-}
-
-std::vector<int32_t> Sorted(Edges edges) {
-    SortEdges(edges.data(), 0, static_cast<int>(edges.size()) - 1);
-    std::vector<int32_t> order;
-    for (const PixelEdge& e : edges) order.push_back(e.a);
-    return order;
 }
 
 // The plain recursive quicksort the bounded sort must agree with, edge for edge.
@@ -40,10 +34,16 @@ void ReferenceSort(PixelEdge* e, int lo, int hi) {
         if (i >= j) break;
         std::swap(e[i], e[j]);
     }
-    e[lo] = e[j];
-    e[j] = pivot;
+    std::swap(e[lo], e[j]);
     ReferenceSort(e, lo, j - 1);
     ReferenceSort(e, j + 1, hi);
+}
+
+Ints Sorted(Edges edges, bool reference = false) {
+    (reference ? ReferenceSort : SortEdges)(edges.data(), 0, static_cast<int>(edges.size()) - 1);
+    Ints order;
+    for (const PixelEdge& e : edges) order.push_back(e.a);
+    return order;
 }
 
 // A forest of regions built directly: each region is a run of nodes under its first
@@ -85,41 +85,37 @@ struct Segmented : Forest {
     }
 };
 
-TEST(SortEdgesTest, EqualWeightsComeOutInThePartitionOrderNotBuildOrder) {
-    EXPECT_EQ(Sorted(Numbered({0, 0, 0, 0, 0})), (std::vector<int32_t>{4, 3, 0, 1, 2}));  // e5 e4 e1 e2 e3
-    EXPECT_EQ(Sorted(Numbered({2, 2, 1, 2})), (std::vector<int32_t>{2, 3, 0, 1}));        // c d a b
-}
-
 TEST(SortEdgesTest, BoundedSortGivesTheSameOrderAsThePlainRecursiveQuicksort) {
+    // Equal weights come out in the partition order, not build order: e5 e4 e1 e2 e3; c d a b.
+    for (auto [weights, order] :
+         {std::pair<Ints, Ints>{{0, 0, 0, 0, 0}, {4, 3, 0, 1, 2}}, {{2, 2, 1, 2}, {2, 3, 0, 1}}}) {
+        EXPECT_EQ(Sorted(Numbered(weights)), order);
+        EXPECT_EQ(Sorted(Numbered(weights), true), order);
+    }
     std::mt19937 rng(7);
     for (int round = 0; round < 300; round++) {
-        std::vector<int32_t> weights(1 + rng() % 3000);
+        Ints weights(1 + rng() % 3000);
         const unsigned levels = 1 + rng() % (round % 3 == 0 ? 3 : 40);  // many equal weights
         for (int32_t& w : weights) w = static_cast<int32_t>(rng() % levels) * kOne;
         if (round % 5 == 1) std::sort(weights.begin(), weights.end());
         if (round % 5 == 2) std::sort(weights.rbegin(), weights.rend());
-        Edges reference = Numbered(weights);
-        ReferenceSort(reference.data(), 0, static_cast<int>(reference.size()) - 1);
-        std::vector<int32_t> expected;
-        for (const PixelEdge& e : reference) expected.push_back(e.a);
-        ASSERT_EQ(Sorted(Numbered(weights)), expected) << "round " << round;
+        ASSERT_EQ(Sorted(Numbered(weights)), Sorted(Numbered(weights), true)) << "round " << round;
     }
 }
 
 TEST(SortEdgesTest, MillionEqualOrAscendingWeightsSortWithoutExhaustingTheStack) {
     const int size = 1000000;
-    std::vector<int32_t> order = Sorted(Numbered(std::vector<int32_t>(size, 7 * kOne)));
+    Ints order = Sorted(Numbered(Ints(size, 7 * kOne)));
     std::sort(order.begin(), order.end());
     for (int i = 0; i < size; i++) ASSERT_EQ(order[i], i);  // a permutation of all edges
 
-    std::vector<int32_t> ascending(size);  // over the 256 weights edges can take
+    Ints ascending(size);  // over the 256 weights edges can take
     for (int i = 0; i < size; i++) ascending[i] = static_cast<int32_t>(int64_t{i} * 256 / size) * kOne;
     order = Sorted(Numbered(ascending));
     for (int i = 1; i < size; i++) ASSERT_LE(ascending[order[i - 1]], ascending[order[i]]);
 
-    std::vector<int32_t> distinct(size);  // strictly ascending: nothing moves
-    std::iota(distinct.begin(), distinct.end(), 0);
-    EXPECT_EQ(Sorted(Numbered(distinct)), distinct);
+    std::iota(ascending.begin(), ascending.end(), 0);  // strictly ascending: nothing moves
+    EXPECT_EQ(Sorted(Numbered(ascending)), ascending);
 }
 
 TEST(BuildEdgeGraphTest, EachPixelGivesItsRightThenLowerEdgeWeighedByTheLargestChannelStep) {
@@ -131,19 +127,15 @@ TEST(BuildEdgeGraphTest, EachPixelGivesItsRightThenLowerEdgeWeighedByTheLargestC
     Edges edges(2 * w * h, PixelEdge{-1, -1, -1});
     const int n = BuildEdgeGraph(image.data(), 9, rect, edges.data());
     ASSERT_EQ(n, 2 * w * h - w - h);
-
-    auto weight = [&](int i, int j) {
-        const uint8_t* p = &image[3 * ((1 + i / w) * 9 + 2 + i % w)];
-        const uint8_t* q = &image[3 * ((1 + j / w) * 9 + 2 + j % w)];
-        return std::max({std::abs(p[0] - q[0]), std::abs(p[1] - q[1]), std::abs(p[2] - q[2])}) * kOne;
-    };
+    auto px = [&](int i, int c) { return image[3 * ((1 + i / w) * 9 + 2 + i % w) + c]; };
     int e = 0;
     for (int i = 0; i < w * h; i++)
         for (int j : {i % w < w - 1 ? i + 1 : -1, i / w < h - 1 ? i + w : -1}) {
             if (j < 0) continue;
-            EXPECT_EQ(edges[e].a, i);
-            EXPECT_EQ(edges[e].b, j);
-            EXPECT_EQ(edges[e++].weight, weight(i, j));
+            int step = 0;
+            for (int c = 0; c < 3; c++) step = std::max(step, std::abs(px(i, c) - px(j, c)));
+            EXPECT_TRUE(edges[e].a == i && edges[e].b == j) << i << "-" << j;
+            EXPECT_EQ(edges[e++].weight, step * kOne);
         }
     EXPECT_EQ(edges[n].weight, -1);  // nothing written past the last edge
 }
@@ -154,8 +146,7 @@ TEST(RegionForestTest, NodesStartAsPixelsFindRootShortensOneLinkAndTheSmallerReg
     const int32_t rect[4] = {1, 2, 0, 1};
     s.Add(4);
     InitRegionNodes(s.image.data(), 3, rect, s.nodes.data());
-    EXPECT_EQ((std::vector<int32_t>{30, 20, 10}),
-              (std::vector<int32_t>{s.nodes[3].sumR, s.nodes[3].sumG, s.nodes[3].sumB}));
+    EXPECT_EQ((Ints{30, 20, 10}), (Ints{s.nodes[3].sumR, s.nodes[3].sumG, s.nodes[3].sumB}));
     for (int i = 0; i < 4; i++) EXPECT_TRUE(s.nodes[i].parent == i && s.nodes[i].size == 1);
 
     std::vector<RegionNode> chain = {{0, 0, 0, 0, 4}, {0, 0, 0, 0, 1}, {0, 0, 0, 1, 1}, {0, 0, 0, 2, 1}};
@@ -167,8 +158,8 @@ TEST(RegionForestTest, NodesStartAsPixelsFindRootShortensOneLinkAndTheSmallerReg
     const int big = f.Add(3, 10, 20, 30), small = f.Add(1, 1, 2, 3), second = f.Add(4);
     JoinRegions(f.nodes.data(), &f.count, big, small);
     EXPECT_EQ(f.nodes[small].parent, big);
-    EXPECT_EQ(f.nodes[big].size, 4);
-    EXPECT_EQ(f.nodes[big].sumR + f.nodes[big].sumG + f.nodes[big].sumB, 31 + 62 + 93);
+    EXPECT_EQ((Ints{4, 31, 62, 93}),
+              (Ints{f.nodes[big].size, f.nodes[big].sumR, f.nodes[big].sumG, f.nodes[big].sumB}));
     JoinRegions(f.nodes.data(), &f.count, big, second);
     EXPECT_EQ(f.nodes[big].parent, second);
     EXPECT_EQ(f.nodes[second].size, 8);
@@ -228,35 +219,37 @@ TEST(MergeSmallRegionsTest, RegionsBelowTheMinimumJoinANeighbourAsTheJoinsHappen
     EXPECT_TRUE(f.Joined(a, b) && !f.Joined(b, c));
 }
 
-TEST(MergeHeadBodyTest, BodyPairsUseTheBodyMinimumAndAnyHeadRegionTheHeadMinimum) {
-    struct Case {
-        int sizeA, sizeB;
-        bool bothBody, joined;
-    };
-    for (const Case& c : {Case{100, 160, true, true}, Case{150, 160, true, false}, Case{100, 160, false, false},
-                          Case{69, 500, false, true}, Case{70, 500, false, false}}) {
-        Forest f;
-        const int a = f.Add(c.sizeA), b = f.Add(c.sizeB);
-        f.Connect(a, b);
-        MergeHeadBody(f.nodes.data(), &f.count, f.edges.data(), 1, c.bothBody ? a : b, 70, 150);
-        EXPECT_EQ(f.Joined(a, b), c.joined) << c.sizeA << "+" << c.sizeB << (c.bothBody ? " body" : " head");
-    }
-}
+// Two regions a above b, joined by one edge; `bodyOrChin` makes both body for the size
+// merge and, for the colour merge, puts the chin at b so that a lies in the head.
+struct MergeCase {
+    bool colour;
+    int sizeA, sizeB, red, green, blue;
+    bool bodyOrChin, joined;
+};
 
-TEST(MergeByColourTest, BodyPairsJoinBelowDifference60UnderTogether8000PixelsAndHeadPairsBelow10OfTruncatedMeans) {
-    struct Case {
-        int sizeA, sizeB, red, green, blue, chin;  // chin 1: the second region is in the head
-        bool joined;
+TEST(MergeHeadBodyAndColourTest, BodyAndHeadPairsUseTheirOwnSizeMinimumsAndColourLimits) {
+    // Size: body pairs need 150 pixels, any head region 70. Colour: body pairs join
+    // below a difference of 60 while together under 8000 pixels, head pairs below 10
+    // of the truncated means.
+    const MergeCase cases[] = {
+        {false, 100, 160, 0, 0, 0, true, true},         {false, 150, 160, 0, 0, 0, true, false},
+        {false, 100, 160, 0, 0, 0, false, false},       {false, 69, 500, 0, 0, 0, false, true},
+        {false, 70, 500, 0, 0, 0, false, false},        {true, 5000, 3500, 101, 100, 100, false, false},
+        {true, 4500, 3499, 159, 100, 100, false, true}, {true, 4500, 3499, 160, 100, 100, false, false},
+        {true, 20, 30, 100, 105, 96, true, true},       {true, 20, 30, 100, 106, 96, true, false},
     };
-    for (const Case& c : {Case{5000, 3500, 101, 100, 100, 0, false}, Case{4500, 3499, 159, 100, 100, 0, true},
-                          Case{4500, 3499, 160, 100, 100, 0, false}, Case{20, 30, 100, 105, 96, 1, true},
-                          Case{20, 30, 100, 106, 96, 1, false}}) {
-        SCOPED_TRACE(testing::Message() << c.sizeA << "+" << c.sizeB << " colour " << c.red << " " << c.green);
+    for (const MergeCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.colour ? "colour " : "size ") << c.sizeA << "+" << c.sizeB << " " << c.red
+                                        << " " << c.green << (c.bodyOrChin ? " body/chin" : ""));
         Forest f;
         const int a = f.Add(c.sizeA, 100, 100, 100), b = f.Add(c.sizeB, c.red, c.green, c.blue);
-        if (c.chin) f.nodes[b].sumB += 29;  // mean blue 96.97 counts as 96
         f.Connect(a, b);
-        MergeByColour(f.nodes.data(), &f.count, f.edges.data(), 1, c.chin ? b : 0);  // a lies above the chin
+        if (!c.colour) {
+            MergeHeadBody(f.nodes.data(), &f.count, f.edges.data(), 1, c.bodyOrChin ? a : b, 70, 150);
+        } else {
+            if (c.bodyOrChin) f.nodes[b].sumB += 29;  // mean blue 96.97 counts as 96
+            MergeByColour(f.nodes.data(), &f.count, f.edges.data(), 1, c.bodyOrChin ? b : 0);
+        }
         EXPECT_EQ(f.Joined(a, b), c.joined);
     }
 }

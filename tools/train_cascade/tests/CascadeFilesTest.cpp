@@ -49,26 +49,17 @@ std::vector<IntStage> EyeStages() {
 std::vector<long> NumbersOf(const std::string& path, std::string* firstLine) {
     std::ifstream in(path);
     std::getline(in, *firstLine);
-    std::stringstream rest;
-    rest << in.rdbuf();
-    std::string text = rest.str();
-    text = text.substr(text.find('=') + 1);
+    std::string text(std::istreambuf_iterator<char>(in), {});
+    for (char& ch : text.erase(0, text.find('='))) ch = isdigit(static_cast<unsigned char>(ch)) ? ch : ' ';
+    std::istringstream digits(text);
     std::vector<long> numbers;
-    for (size_t i = 0; i < text.size();) {
-        if (isdigit(static_cast<unsigned char>(text[i]))) {
-            size_t used;
-            numbers.push_back(std::stol(text.substr(i, 12), &used));
-            i += used;
-        } else {
-            ++i;
-        }
-    }
+    for (long n; digits >> n;) numbers.push_back(n);
     return numbers;
 }
 
 }  // namespace
 
-TEST(CascadeShapeTest, GridIndicesBecomeWindowPositions) {
+TEST(CascadeShapeTest, GridIndicesBecomeWindowPositionsAndTheShapeIsAccepted) {
     auto face = ToFaceData(FaceStages());
     EXPECT_EQ(face->x[0], 12);
     EXPECT_EQ(face->y[0], 8);
@@ -81,11 +72,8 @@ TEST(CascadeShapeTest, GridIndicesBecomeWindowPositions) {
     EXPECT_EQ(eye->x[22], 10);
     EXPECT_EQ(eye->y[22], 7);
     EXPECT_EQ(eye->table[0][13], 980u);
-}
-
-TEST(CascadeShapeTest, AcceptsTheRequiredShape) {
-    EXPECT_EQ(CheckFace(*ToFaceData(FaceStages())), "");
-    EXPECT_EQ(CheckEye(*ToEyeData(EyeStages())), "");
+    EXPECT_EQ(CheckFace(*face), "");
+    EXPECT_EQ(CheckEye(*eye), "");
 }
 
 TEST(CascadeShapeTest, RejectsEachKindOfDeparture) {
@@ -135,12 +123,8 @@ TEST(GeneratedSourceTest, KeepsLinesShort) {
     ASSERT_TRUE(WriteFaceSource(path, *face, "train_cascade"));
     std::ifstream in(path);
     std::string line;
-    std::getline(in, line);
     size_t longest = 0, lines = 0;
-    while (std::getline(in, line)) {
-        longest = std::max(longest, line.size());
-        ++lines;
-    }
+    for (std::getline(in, line); std::getline(in, line); ++lines) longest = std::max(longest, line.size());
     EXPECT_LE(longest, 32u * 4 + 4);
     EXPECT_LT(lines, 684u * 20);
     std::remove(path.c_str());
