@@ -98,53 +98,38 @@ Action RandomAction(std::mt19937& random, const std::vector<std::wstring>& names
                                            L"a",      L"backspace", L"home",   L"end",    L"delete"};
     Action a;
     int x = 0, y = 0;
-    switch (random() % 10) {
-        case 0:
-        case 1:
-        case 2:
-        case 3: {
-            point(x, y);
-            a.what = "tap " + std::to_string(x) + "," + std::to_string(y);
-            a.commands.push_back(ScriptCommand(ScriptCommand::Tap, x, y));
-            a.mayAnswerOk = OnQuestionOk(x, y);
-            break;
-        }
-        case 4: {
-            point(x, y);
-            int x2 = 0, y2 = 0;
-            point(x2, y2);
-            a.what = "drag " + std::to_string(x) + "," + std::to_string(y) + "-" + std::to_string(x2) + "," +
-                     std::to_string(y2);
-            a.commands.push_back(ScriptCommand(ScriptCommand::Press, x, y));
-            a.commands.push_back(ScriptCommand(ScriptCommand::Move, (x + x2) / 2, (y + y2) / 2));
-            if (random() % 2)
-                a.commands.push_back(ScriptCommand(ScriptCommand::Wait, static_cast<int>(random() % 900)));
-            a.commands.push_back(ScriptCommand(ScriptCommand::Move, x2, y2));
-            a.commands.push_back(ScriptCommand(ScriptCommand::Release, x2, y2));
-            a.mayAnswerOk = OnQuestionOk(x, y);
-            break;
-        }
-        case 5:
-        case 6: {
-            const wchar_t* key = kKeys[random() % (sizeof kKeys / sizeof kKeys[0])];
-            if (std::wstring(key) == L"ctrl+q" && random() % 4) key = L"f1";  // keep sessions going
-            a.what = "key " + std::string(key, key + wcslen(key));
-            a.commands.push_back(ScriptCommand(ScriptCommand::Key, 0, 0, key));
-            a.mayAnswerOk = std::wstring(key) == L"return" || std::wstring(key) == L"space";
-            break;
-        }
-        case 7: {
-            int ms = static_cast<int>(random() % 1500);
-            a.what = "wait " + std::to_string(ms);
-            a.commands.push_back(ScriptCommand(ScriptCommand::Wait, ms));
-            break;
-        }
-        default: {
-            const std::wstring& name = names[random() % names.size()];
-            a.what = "choose " + std::string(name.begin(), name.end());
-            a.commands.push_back(ScriptCommand(ScriptCommand::Choose, 0, 0, name));
-            break;
-        }
+    const unsigned kind = random() % 10;
+    if (kind < 4) {
+        point(x, y);
+        a.what = "tap " + std::to_string(x) + "," + std::to_string(y);
+        a.commands.push_back(ScriptCommand(ScriptCommand::Tap, x, y));
+        a.mayAnswerOk = OnQuestionOk(x, y);
+    } else if (kind == 4) {
+        int x2 = 0, y2 = 0;
+        point(x, y);
+        point(x2, y2);
+        a.what =
+            "drag " + std::to_string(x) + "," + std::to_string(y) + "-" + std::to_string(x2) + "," + std::to_string(y2);
+        a.commands.push_back(ScriptCommand(ScriptCommand::Press, x, y));
+        a.commands.push_back(ScriptCommand(ScriptCommand::Move, (x + x2) / 2, (y + y2) / 2));
+        if (random() % 2) a.commands.push_back(ScriptCommand(ScriptCommand::Wait, static_cast<int>(random() % 900)));
+        a.commands.push_back(ScriptCommand(ScriptCommand::Move, x2, y2));
+        a.commands.push_back(ScriptCommand(ScriptCommand::Release, x2, y2));
+        a.mayAnswerOk = OnQuestionOk(x, y);
+    } else if (kind < 7) {
+        std::wstring key = kKeys[random() % (sizeof kKeys / sizeof kKeys[0])];
+        if (key == L"ctrl+q" && random() % 4) key = L"f1";  // keep sessions going
+        a.what = "key " + std::string(key.begin(), key.end());
+        a.commands.push_back(ScriptCommand(ScriptCommand::Key, 0, 0, key));
+        a.mayAnswerOk = key == L"return" || key == L"space";
+    } else if (kind == 7) {
+        int ms = static_cast<int>(random() % 1500);
+        a.what = "wait " + std::to_string(ms);
+        a.commands.push_back(ScriptCommand(ScriptCommand::Wait, ms));
+    } else {
+        const std::wstring& name = names[random() % names.size()];
+        a.what = "choose " + std::string(name.begin(), name.end());
+        a.commands.push_back(ScriptCommand(ScriptCommand::Choose, 0, 0, name));
     }
     return a;
 }
@@ -170,11 +155,10 @@ std::string RunMonkeySession(unsigned seed, const std::string& master, Tally* ta
     std::map<std::string, std::string> last = Versions(storage);
     bool questionOpen = false, saveAsQuestionOpen = false, saveAsOpen = false, opened = false;
     std::string openFile;
-    std::vector<ScriptCommand> script;
+    Steps s;
     for (int step = 0; step < kActionsPerSession; step++) {
         Action a = RandomAction(random, names);
-        ScriptCommand before(ScriptCommand::Call);
-        before.call = [&, what = a.what] {
+        s.Call([&, what = a.what] {
             questionOpen = OpenMessagePanelText() == kOverwrite;
             saveAsQuestionOpen = OpenMessagePanelText() == kOverwriteSaveAs;
             const auto titles = platform::OpenWindowTitles();
@@ -182,11 +166,9 @@ std::string RunMonkeySession(unsigned seed, const std::string& master, Tally* ta
             openFile = g_app.full.pixels ? std::string(g_app.full.folder) + "/" + g_app.full.name : "";
             if (!openFile.empty()) opened = true;
             trail += what + (questionOpen ? " (question)" : saveAsQuestionOpen ? " (Save As question)" : "") + "\n";
-        };
-        script.push_back(before);
-        for (auto& c : a.commands) script.push_back(c);
-        ScriptCommand after(ScriptCommand::Call);
-        after.call = [&, mayAnswerOk = a.mayAnswerOk] {
+        });
+        s.list.insert(s.list.end(), a.commands.begin(), a.commands.end());
+        s.Call([&, mayAnswerOk = a.mayAnswerOk] {
             std::map<std::string, std::string> now = Versions(storage);
             for (auto& [name, version] : now) {
                 auto it = last.find(name);
@@ -205,10 +187,9 @@ std::string RunMonkeySession(unsigned seed, const std::string& master, Tally* ta
             }
             if (now.size() < last.size() && broken.empty()) broken = "a file disappeared";
             last = std::move(now);
-        };
-        script.push_back(after);
+        });
     }
-    RunSession(storage, "", script);
+    RunSession(storage, "", s.list);
     tally->opened += opened;
     return broken.empty() ? "" : broken + " (seed " + std::to_string(seed) + ")\n" + trail;
 }
@@ -223,26 +204,25 @@ std::string RunGuarded(unsigned seed, const std::string& master, const std::stri
         std::ofstream(reportPath) << mine.opened << " " << mine.saved << "\n" << result;
         _exit(result.empty() ? 0 : 3);
     }
+    const std::string session = "session with seed " + std::to_string(seed);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
-            return "session with seed " + std::to_string(seed) + " hung";
+            return session + " hung";
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    if (WIFSIGNALED(status))
-        return "session with seed " + std::to_string(seed) + " crashed with signal " + std::to_string(WTERMSIG(status));
+    if (WIFSIGNALED(status)) return session + " crashed with signal " + std::to_string(WTERMSIG(status));
     std::ifstream in(reportPath);
     Tally mine;
     in >> mine.opened >> mine.saved >> std::ws;
     tally->opened += mine.opened;
     tally->saved += mine.saved;
     std::string report((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (WEXITSTATUS(status) != 0 && report.empty()) return "session with seed " + std::to_string(seed) + " failed";
-    return report;
+    return WEXITSTATUS(status) != 0 && report.empty() ? session + " failed" : report;
 }
 
 TEST(Monkey, RandomSessionsNeverCrashHangOrChangeAFileWithoutOk) {
