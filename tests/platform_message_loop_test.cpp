@@ -168,10 +168,12 @@ TEST_F(LoopTest, APopUpThatPaintsNothingShowsTheWindowsBehindIt) {
         CreateWindow(L"Empty", L"", WS_POPUP | WS_VISIBLE, 100, 200, 50, 50, nullptr, nullptr, nullptr, nullptr);
     });
     Start({popUp, Call([&] { under = platform::ScreenPixel(120, 220); })});
-    Register(L"Red", DefWindowProc, CreateSolidBrush(RGB(255, 0, 0)));  // erased red, painted by nobody
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    Register(L"Red", DefWindowProc, red);  // erased red, painted by nobody
     CreateWindow(L"Red", L"Red", WS_VISIBLE, 0, 52, 480, 640, nullptr, nullptr, nullptr, nullptr);
     Run();
     EXPECT_EQ(0xFF0000u, under);
+    DeleteObject(red);
 }
 
 TEST(Script, LinesAreParsedAndMistakesNamed) {
