@@ -29,7 +29,6 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchJpeg.h"
 #include "imaging/BackgroundBlur.h"
 #include "imaging/ImageRecord.h"
 #include "imaging/JpegReader.h"
@@ -37,6 +36,7 @@
 #include "imaging/PyramidLevel.h"
 #include "imaging/ResizePicture.h"
 #include "subject/MakeGreyImage.h"
+#include "tests/support/JpegBytes.h"
 
 namespace {
 

@@ -18,12 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchJpeg.h"
 #include "imaging/ImageRecord.h"
 #include "imaging/LoadPicture.h"
 #include "imaging/ResizePicture.h"
 #include "imaging/Thumbnail.h"
 #include "platform/Platform.h"
+#include "tests/support/JpegBytes.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ const std::string& Folder(bool progressive) {
             rgb[i + c] = (uint8_t)std::clamp(v, 0, 255);
         }
     const std::string first = folder + "/photo00.jpg";
-    WriteFileBytes(first, EncodeJpeg(rgb, kWidth, kHeight, 90, progressive));
+    testing_support::WriteBytes(first, EncodeJpeg(rgb, kWidth, kHeight, 90, progressive));
     for (int i = 1; i < kPhotos; i++) {
         char name[32];
         snprintf(name, sizeof name, "/photo%02d.jpg", i);

@@ -25,7 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchJpeg.h"
+#include "tests/support/JpegBytes.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
@@ -57,7 +58,8 @@ std::string Portrait(int megapixels) {
     std::string path = [&] {
         int w = 0, h = 0;
         std::vector<uint8_t> small;
-        DecodeJpeg(ReadFileBytes(std::string(LUMETRA_SOURCE_DIR) + "/samples/grace_hopper_single.jpg"), small, &w, &h);
+        DecodeJpeg(testing_support::ReadBytes(std::string(LUMETRA_SOURCE_DIR) + "/samples/grace_hopper_single.jpg"),
+                   small, &w, &h);
         if (small.empty()) {
             fprintf(stderr, "bench_render: cannot read the sample photo\n");
             exit(1);
@@ -81,7 +83,7 @@ std::string Portrait(int megapixels) {
         }
         std::string file =
             TempFolder() + "/portrait-" + std::to_string(kWidth) + "x" + std::to_string(kHeight) + ".jpg";
-        WriteFileBytes(file, EncodeJpeg(big, kWidth, kHeight, 90));
+        testing_support::WriteBytes(file, EncodeJpeg(big, kWidth, kHeight, 90));
         return file;
     }();
     made[megapixels] = path;
@@ -94,8 +96,8 @@ void BM_DecodeEncode(benchmark::State& state) {
     for (auto _ : state) {
         int w = 0, h = 0;
         std::vector<uint8_t> rgb;
-        DecodeJpeg(ReadFileBytes(in), rgb, &w, &h);
-        WriteFileBytes(out, EncodeJpeg(rgb, w, h, 75));
+        DecodeJpeg(testing_support::ReadBytes(in), rgb, &w, &h);
+        testing_support::WriteBytes(out, EncodeJpeg(rgb, w, h, 75));
     }
 }
 BENCHMARK(BM_DecodeEncode)->Arg(6)->Arg(12)->Arg(48)->Unit(benchmark::kMillisecond)->UseRealTime();

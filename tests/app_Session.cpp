@@ -1,6 +1,5 @@
 #include "app_Session.h"
 
-#include <jpeglib.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include "app/WinMain.h"
 #include "imaging/Thumbnail.h"
 #include "resources/Resources.h"
+#include "support/JpegBytes.h"
 
 SessionResult RunSession(const std::string& storage, const std::string& script,
                          std::vector<platform::ScriptCommand> extra) {
@@ -74,50 +74,13 @@ std::string FileVersion(const std::string& path) {
 }
 
 void WriteJpegPixels(const std::string& path, const std::vector<uint8_t>& rgb, int width, int height, int quality) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) throw std::runtime_error("cannot write " + path);
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = width;
-    c.image_height = height;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, quality, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW r = const_cast<JSAMPLE*>(&rgb[(size_t)c.next_scanline * width * 3]);
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    fclose(f);
+    testing_support::WriteBytes(path, EncodeJpeg(rgb, width, height, quality));
 }
 
 std::vector<uint8_t> ReadJpegPixels(const std::string& path, int* width, int* height) {
     std::vector<uint8_t> rgb;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return rgb;
-    jpeg_decompress_struct d;
-    jpeg_error_mgr err;
-    d.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&d);
-    jpeg_stdio_src(&d, f);
-    jpeg_read_header(&d, TRUE);
-    jpeg_start_decompress(&d);
-    *width = (int)d.output_width;
-    *height = (int)d.output_height;
-    rgb.resize((size_t)d.output_width * d.output_height * 3);
-    while (d.output_scanline < d.output_height) {
-        JSAMPROW row = rgb.data() + (size_t)d.output_scanline * d.output_width * 3;
-        jpeg_read_scanlines(&d, &row, 1);
-    }
-    jpeg_finish_decompress(&d);
-    jpeg_destroy_decompress(&d);
-    fclose(f);
+    const std::vector<unsigned char> jpeg = testing_support::ReadBytes(path);
+    if (!jpeg.empty()) DecodeJpeg(jpeg, rgb, width, height);
     return rgb;
 }
 

@@ -1,12 +1,11 @@
-// JPEG coding for the benchmarks' own inputs and floors, straight through the
-// JPEG library: RGB bytes (red first, top row first) to JPEG bytes and back,
-// in memory or through a file. A file that cannot be written ends the run.
+// JPEG coding straight through the JPEG library, for the inputs and checks of
+// the tests and benchmarks: RGB bytes (red first, top row first) to JPEG bytes
+// and back, in memory.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 // jpeglib.h needs size_t and FILE declared before it.
@@ -59,23 +58,4 @@ inline void DecodeJpeg(const std::vector<unsigned char>& jpeg, std::vector<uint8
     if (height) *height = static_cast<int>(d.output_height);
     jpeg_finish_decompress(&d);
     jpeg_destroy_decompress(&d);
-}
-
-inline std::vector<unsigned char> ReadFileBytes(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    if (FILE* f = fopen(path.c_str(), "rb")) {
-        unsigned char buffer[65536];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-        fclose(f);
-    }
-    return bytes;
-}
-
-inline void WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || fclose(f) != 0) {
-        fprintf(stderr, "benchmark: cannot write %s\n", path.c_str());
-        exit(1);
-    }
 }
