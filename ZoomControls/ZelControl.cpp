@@ -173,12 +173,13 @@ ZelImageControl::~ZelImageControl() = default;
 // back; with alpha -1 it draws at whatever opacity its parent has set.
 int ZelImageControl::Draw(HDC hdc) {
     if (!IsVisible()) return 1;
-    int saved = GetGlobalAlpha();
-    if (alpha_ > 0) SetGlobalAlpha(alpha_);
+    const int saved = GetGlobalAlpha();
+    const bool own = alpha_ > 0;
+    if (own) SetGlobalAlpha(alpha_);
     RECT rc;
     GetDrawRect(&rc);
     DrawImage(image_, hdc, &rc, nullptr, imageFlags_ & 1, (imageFlags_ >> 3) & 1, (imageFlags_ >> 4) & 1);
-    if (alpha_ >= 1) SetGlobalAlpha(saved);
+    if (own) SetGlobalAlpha(saved);
     return 0;
 }
 

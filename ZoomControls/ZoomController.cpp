@@ -19,11 +19,7 @@ constexpr UINT kZoomPeriodMs = 10;
 constexpr int kTapSlop = 30;
 // Vertical travel after the hold has fired that turns it into drag zoom.
 constexpr int kDragTravel = 20;
-// The column sits this far to the side of the anchor (see ZoomOverlay::Layout).
-constexpr int kHintOffset = 95;
 
-constexpr float kMinZoom = 1.0f;
-constexpr float kMaxZoom = 10.0f;
 constexpr float kDoubleTapZoom = 2.5f;
 constexpr float kDefaultStep = 0.1f;
 
@@ -62,6 +58,10 @@ void ZoomController::RestartTimer(UINT_PTR id, UINT periodMs) {
 
 void ZoomController::StopTimer(UINT_PTR id) {
     KillTimer(hwnd_, id);
+}
+
+bool ZoomController::BeyondSlop(int x, int y) const {
+    return std::abs(x - pressX_) > kTapSlop || std::abs(y - pressY_) > kTapSlop;
 }
 
 void ZoomController::Create(HWND hwnd, HINSTANCE hInstance, int left, int top, int right, int bottom) {
@@ -119,11 +119,10 @@ int ZoomController::OnPress(int x, int y) {
 
 int ZoomController::OnMove(int x, int y) {
     int result = 0;
-    if (std::abs(x - pressX_) > kTapSlop || std::abs(y - pressY_) > kTapSlop) {
+    if (BeyondSlop(x, y)) {
         StopTimer(TIMER_HOLD);
         StopTimer(TIMER_ZOOM);
-        StopTimer(TIMER_TAP);
-        tapState_ = TAP_IDLE;
+        CancelTap();
     }
     if (mode_ == ZOOM_MODE_HOLD && std::abs(y - pressY_) > kDragTravel) {
         mode_ = ZOOM_MODE_DRAG;
@@ -141,10 +140,7 @@ void ZoomController::OnRelease(int x, int y) {
     StopTimer(TIMER_HOLD);
     StopTimer(TIMER_OVERLAY);
     StopTimer(TIMER_ZOOM);
-    if (std::abs(x - pressX_) > kTapSlop || std::abs(y - pressY_) > kTapSlop) {
-        StopTimer(TIMER_TAP);
-        tapState_ = TAP_IDLE;
-    }
+    if (BeyondSlop(x, y)) CancelTap();
     mode_ = ZOOM_MODE_IN_ANIMATION;
     if (overlay_) overlay_->Release(x, y);
     RestartTimer(TIMER_OVERLAY, kOverlayPeriodMs);
@@ -153,8 +149,7 @@ void ZoomController::OnRelease(int x, int y) {
 int ZoomController::OnTimer(UINT_PTR id, LPARAM) {
     switch (id) {
         case TIMER_TAP:
-            StopTimer(TIMER_TAP);
-            tapState_ = TAP_IDLE;
+            CancelTap();
             return 0;
         case TIMER_HOLD:
             StopTimer(TIMER_HOLD);
@@ -226,7 +221,7 @@ void ZoomController::StopOverlay() {
 void ZoomController::ShowHint() {
     mode_ = ZOOM_MODE_HINT;
     if (overlay_) {
-        overlay_->SetAnchor((view_.left + view_.right) / 2 + kHintOffset, (view_.top + view_.bottom) / 2);
+        overlay_->SetAnchor((view_.left + view_.right) / 2 + ZoomOverlay::kSideOffset, (view_.top + view_.bottom) / 2);
         overlay_->BeginAnimation();
         overlay_->Fade(true);
     }

@@ -35,6 +35,9 @@ public:
     // WM_COMMAND identifiers sent to the owner on a double tap.
     static constexpr WPARAM kCommandZoomIn = 32773;
     static constexpr WPARAM kCommandZoomOut = 32774;
+    // The zoom range: 1.0 is the fit.
+    static constexpr float kMinZoom = 1.0f;
+    static constexpr float kMaxZoom = 10.0f;
 
     ZoomController();
     ~ZoomController();
@@ -91,6 +94,8 @@ private:
     void OverlayTick();
     void RestartTimer(UINT_PTR id, UINT periodMs);
     void StopTimer(UINT_PTR id);
+    // A move or release farther than the tap slop from the press on either axis.
+    bool BeyondSlop(int x, int y) const;
 
     ZoomOverlay* overlay_;
     RECT view_;

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr float kMaxZoom = 10.0f;
-
 // Sizes of the spans are kept even; 0 and 1 stay.
 int MakeEven(int v) {
     return (v != 1 && (v & 1)) ? v - 1 : v;

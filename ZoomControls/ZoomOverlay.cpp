@@ -11,7 +11,6 @@ namespace {
 constexpr int kButtonSize = 80;
 constexpr int kBarHeight = 20;
 constexpr int kGap = 5;
-constexpr int kSideOffset = 95;
 constexpr int kRightSideBelow = 180;
 
 constexpr int kDesignDpi = 192;
@@ -130,9 +129,7 @@ void ZoomOverlay::Layout(int x, int y) {
 }
 
 void ZoomOverlay::ShowAt(int x, int y) {
-    anchorX_ = x;
-    anchorY_ = y;
-    Layout(x, y);
+    SetAnchor(x, y);
     Fade(true);
     busy_ = 1;
 }

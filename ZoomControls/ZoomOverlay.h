@@ -27,6 +27,9 @@ int ScaleY(int n);
 
 class ZoomOverlay : public ZelControl {
 public:
+    // How far beside the anchor the column's centre sits, in client pixels.
+    static constexpr int kSideOffset = 95;
+
     ZoomOverlay();
     ~ZoomOverlay() override;
     // Draws the visible children at the fade opacity and advances a running
