@@ -89,7 +89,7 @@ void StopZoom() {
 
 // Zoom buttons after a zoom change: zoom out shown once zoomed in, zoom in at 1.0.
 void SetZoomButtonLooks() {
-    if (g_zoom > 1.0f) {
+    if (g_zoom > ZoomController::kMinZoom) {
         SetLook(0, LOOK_ENABLED);
         SetLook(1, LOOK_HIDDEN);
     } else {
@@ -101,7 +101,7 @@ void SetZoomButtonLooks() {
 // The zoom commands: an animation to 2.5 or back to the fitted view.
 void StartZoom(bool in) {
     if (g_app.state != 2 || !g_app.zoomController) return;
-    g_app.zoomController->StartZoomAnimation(in ? 3 : 0);
+    g_app.zoomController->StartZoomAnimation(in ? ZOOM_MODE_IN_ANIMATION : ZOOM_MODE_OUT_ANIMATION);
     g_app.zoomController->SetZoomStep(in ? 0.3f : -0.3f);
 }
 
@@ -405,9 +405,7 @@ void Pan(int x, int y) {
     if (!PointInSpan(x, y, g_app.dstSpan.x0, g_app.dstSpan.x1, g_app.dstSpan.y0, g_app.dstSpan.y1)) return;
     if (abs(dy) <= 3 || abs(dx) <= 3) return;
     g_srcSpan = PanView(g_app.full, dx, dy, g_srcSpan, g_app.dstSpan);
-    g_app.zoomController->StopOverlay();
-    KillTimer(g_app.window, TIMER_ZOOM);
-    g_app.zoomController->CancelTap();
+    StopZoom();
     PaintPicture(EffectViewPixels(), g_app.full.width, g_app.full.height, 0);
     g_app.lastX = x;
     g_app.lastY = y;
@@ -418,7 +416,8 @@ void Pan(int x, int y) {
 void DragZoom(int x, int y) {
     ZoomController* zc = g_app.zoomController;
     if (zc->OnMove(x, y) == 0) return;
-    if ((g_zoom <= 1.0f && g_pressPoint.y <= y) || (g_zoom >= 10.0f && g_pressPoint.y >= y)) {
+    if ((g_zoom <= ZoomController::kMinZoom && g_pressPoint.y <= y) ||
+        (g_zoom >= ZoomController::kMaxZoom && g_pressPoint.y >= y)) {
         PaintPicture(g_app.full.pixels, g_app.full.width, g_app.full.height, 0);
         return;
     }
@@ -443,7 +442,7 @@ void OnMove(int x, int y) {
             y > g_clientRect.bottom - kButtonBarHeight)
             return;
         const int mode = g_app.zoomController ? g_app.zoomController->GetMode() : -1;
-        if (mode == 1 || mode == 2) {
+        if (mode == ZOOM_MODE_HOLD || mode == ZOOM_MODE_DRAG) {
             DragZoom(x, y);
         } else if (g_zoom > 1.0f) {
             Pan(x, y);
@@ -532,7 +531,7 @@ void OnButtonUp(int x, int y) {
         g_app.tracking = 0;
         if (g_app.zoomController) {
             const int mode = g_app.zoomController->GetMode();
-            if (mode == 2 || mode == 1) g_app.zoomController->OnRelease(x, y);
+            if (mode == ZOOM_MODE_HOLD || mode == ZOOM_MODE_DRAG) g_app.zoomController->OnRelease(x, y);
         }
     }
     ReleaseCapture();
