@@ -10,8 +10,6 @@
 
 namespace {
 
-const uint8_t kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
-
 // libexif reports damage only through its log. Maker notes come in many private
 // layouts that it parses with heuristics; their complaints say nothing about
 // the block itself.

@@ -10,6 +10,9 @@
 // The most payload bytes one JPEG marker holds.
 constexpr size_t kMaxMarkerPayload = 65533;
 
+// What an APP1 payload holding an EXIF block starts with.
+constexpr uint8_t kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+
 // The orientation (1 to 8) the block gives its picture: the Orientation entry of
 // its first image directory, 1 when there is none or it holds anything else.
 // `intact` (may be null) says whether libexif read the block without finding its
