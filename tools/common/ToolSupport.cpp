@@ -63,7 +63,7 @@ bool CheckPictureArgument(const char* path, PictureArgument* picture, std::strin
     }
     if (!WidePath(path, &picture->path, error) || !WidePath(BaseName(path), &picture->name, error)) return false;
     if (!ReadStatedPictureSize(picture->path.c_str(), &picture->width, &picture->height)) {
-        *error = "not a readable JPEG or 24-bit BMP picture (the name must contain .jpg or .bmp)";
+        *error = kUnreadablePicture;
         return false;
     }
     if (!PictureSizeAcceptable(picture->width, picture->height)) {

@@ -16,6 +16,10 @@ std::string Stem(const char* path);
 // opened through them).
 bool WidePath(const char* path, std::wstring* wide, std::string* error);
 
+// The reason given for a file the picture readers cannot read.
+constexpr const char kUnreadablePicture[] =
+    "not a readable JPEG or 24-bit BMP picture (the name must contain .jpg or .bmp)";
+
 // A picture file named on the command line, checked before it is loaded.
 struct PictureArgument {
     std::wstring path, name;    // as the picture readers take them

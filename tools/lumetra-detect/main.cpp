@@ -147,7 +147,7 @@ bool FindFaces(const char* path, int levelOverride, int* width, int* height, int
     if (!CheckPictureArgument(path, &picture, error)) return false;
     ImageRecord record{};
     if (LoadPicture(picture.path.c_str(), picture.name.c_str(), &record) != LOAD_OK) {
-        *error = "not a readable JPEG or 24-bit BMP picture (the name must contain .jpg or .bmp)";
+        *error = kUnreadablePicture;
         return false;
     }
 
