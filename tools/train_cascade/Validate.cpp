@@ -30,7 +30,6 @@ struct Found {
 };
 
 struct Outcome {
-    int boxes = 0;
     std::vector<FaceBox> boxList;
     std::vector<Found> faces;
     int level = 0;
@@ -45,10 +44,9 @@ Outcome RunPipeline(const uint8_t* bgr, int width, int height) {
     std::vector<uint8_t> reduced(static_cast<size_t>(w) * h * 3), grey(static_cast<size_t>(w) * h);
     ResizePicture(bgr, width, height, reduced.data(), w, h, 1);
     MakeGreyImage(reduced.data(), grey.data(), w, h);
-    out.boxes = std::max(0, DetectFaces(grey.data(), w, h));
-    std::vector<FaceBox> boxes(FaceBoxes(), FaceBoxes() + out.boxes);
-    out.boxList = boxes;
-    for (const FaceBox& b : boxes) {
+    const int found = std::max(0, DetectFaces(grey.data(), w, h));
+    out.boxList.assign(FaceBoxes(), FaceBoxes() + found);
+    for (const FaceBox& b : out.boxList) {
         if (VerifyEyes(grey.data(), w, h, b.x0, b.y0, b.x1, b.y1) != 1) continue;
         Found f;
         f.box = b;
@@ -147,7 +145,7 @@ void Validate(const ValidateOptions& options) {
             t->boxed += boxed ? 1 : 0;
             t->confirmed += confirmed ? 1 : 0;
             t->found += hit ? 1 : 0;
-            t->boxes += out.boxes;
+            t->boxes += static_cast<int>(out.boxList.size());
             t->verified += static_cast<int>(out.faces.size());
         }
     }
@@ -173,7 +171,7 @@ void Validate(const ValidateOptions& options) {
         Outcome out = RunFile(options.dataDir + "/nonface/" + file, &ok);
         if (!ok) continue;
         ++photos;
-        boxes += out.boxes;
+        boxes += static_cast<int>(out.boxList.size());
         verified += static_cast<int>(out.faces.size());
         auto& folder = byFolder[file.substr(0, file.find('/'))];
         folder.first += 1;
@@ -212,7 +210,7 @@ void Validate(const ValidateOptions& options) {
         for (const Found& f : out.faces)
             eyes += " (" + std::to_string(f.left.x) + "," + std::to_string(f.left.y) + ")-(" +
                     std::to_string(f.right.x) + "," + std::to_string(f.right.y) + ")";
-        Log("sample %-40s level %d: %d boxes, %zu verified%s", BaseName(path).c_str(), out.level, out.boxes,
+        Log("sample %-40s level %d: %zu boxes, %zu verified%s", BaseName(path).c_str(), out.level, out.boxList.size(),
             out.faces.size(), eyes.c_str());
     }
 }
